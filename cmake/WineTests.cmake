@@ -1,0 +1,24 @@
+# Every test executable runs under Wine in a private prefix inside the build
+# tree. One CTest test per executable: every Wine start costs time.
+set(RYL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+set(RYL_WINE_RUN ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${RYL_WINE_RUN})
+
+# ryl_add_wine_test(TARGET) registers the executable as one test that needs
+# the prefix and the persistent wine server.
+function(ryl_add_wine_test target)
+  add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+  set_tests_properties(${target} PROPERTIES
+    ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}"
+    FIXTURES_REQUIRED wine_server
+    TIMEOUT 900)
+endfunction()
+
+function(ryl_add_wine_fixture)
+  add_test(NAME wine_server_start COMMAND ${RYL_WINE_RUN} --setup)
+  add_test(NAME wine_server_stop COMMAND ${RYL_WINE_RUN} --shutdown)
+  set_tests_properties(wine_server_start PROPERTIES
+    ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}" FIXTURES_SETUP wine_server TIMEOUT 300)
+  set_tests_properties(wine_server_stop PROPERTIES
+    ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}" FIXTURES_CLEANUP wine_server)
+endfunction()

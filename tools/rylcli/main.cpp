@@ -1,0 +1,27 @@
+// rylcli: a command-line host of rylutil.dll, built only on the public SDK.
+#include <cstdio>
+#include <cwchar>
+
+#include "info_command.h"
+
+namespace {
+
+void PrintUsage() {
+  std::fprintf(stderr,
+               "usage: rylcli <command>\n"
+               "commands:\n"
+               "  info    load the module and print the interface versions it offers\n");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    PrintUsage();
+    return 2;
+  }
+  if (std::wcscmp(argv[1], L"info") == 0) return rylcli::RunInfo();
+  std::fprintf(stderr, "rylcli: unknown command '%ls'\n", argv[1]);
+  PrintUsage();
+  return 2;
+}

@@ -1,0 +1,34 @@
+// The host's side of the module's life: initialise, hold the root, release
+// it, finish. Everything a command creates must be released before this ends.
+#pragma once
+
+#include <ryl/ryl.h>
+
+namespace rylcli {
+
+class ModuleSession {
+ public:
+  ModuleSession() = default;
+  ~ModuleSession();
+  ModuleSession(const ModuleSession&) = delete;
+  ModuleSession& operator=(const ModuleSession&) = delete;
+
+  // Initialises the module and takes the root; the failing step's code.
+  ResultCode Start();
+  RootFactory* root() const { return root_; }
+
+ private:
+  bool initialised_ = false;
+  RootFactory* root_ = nullptr;
+};
+
+// Receives an object into *context.
+ResultCode RYL_CDECL StoreObject(void* object, void* context);
+
+// A receiver on the default heap that stores the delivered object in *slot.
+ObjectReceiver MakeReceiver(void** slot, uint32_t version);
+
+// "0xE0010054 (RYL_E_UNSUPPORTED_VERSION)"
+const char* DescribeResult(ResultCode code);
+
+}  // namespace rylcli
