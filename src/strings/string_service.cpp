@@ -10,7 +10,6 @@ void* RYL_THISCALL StringServiceImpl::Query(uint32_t type, uint32_t version, uin
   return core::AnswerQuery(static_cast<StringService*>(this), kTypeId, kHighestVersion, type, version, outHighest);
 }
 
-uint32_t RYL_THISCALL StringServiceImpl::GetUniqueNameStemLength() { return kUniqueNameStemLength; }
 
 ResultCode RYL_THISCALL StringServiceImpl::GetUtf16Length(uint32_t*, const void*, uint32_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL StringServiceImpl::ConvertToUtf16(OutputBuffer*, const void*, uint32_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
@@ -38,34 +37,10 @@ ResultCode RYL_THISCALL StringServiceImpl::ToLower(uint32_t, OutputBuffer*, cons
 ResultCode RYL_THISCALL StringServiceImpl::ToUpper(uint32_t, OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL StringServiceImpl::MatchWildcard(uint8_t*, const RylStringView*, const RylStringView*) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL StringServiceImpl::MatchWildcardNoCase(uint8_t*, const RylStringView*, const RylStringView*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetExtension(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetFileNamePart(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetStem(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetParentPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::SplitParentAndName(const RylChar16*, uint32_t, RylStringView*, RylStringView*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetRootPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetDriveRoot(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::AppendComponent(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::MakeUniqueNameStem(OutputBuffer*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::ReplaceExtension(OutputBuffer*, const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::CombinePaths(OutputBuffer*, const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 
 // Slots whose result is not a result code cannot say "not implemented"; until
-// the path text operations land they answer false, zero or an empty view.
+// they land they answer zero.
 int32_t RYL_THISCALL StringServiceImpl::CompareNoCase(uint32_t, const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return 0; }
-uint8_t RYL_THISCALL StringServiceImpl::HasExtension(const RylChar16*, uint32_t) { return 0; }
-uint8_t RYL_THISCALL StringServiceImpl::IsAbsolutePath(const RylChar16*, uint32_t) { return 0; }
-uint32_t RYL_THISCALL StringServiceImpl::GetRootLength(const RylChar16*, uint32_t) { return 0; }
 
-static RylStringView* EmptyView(RylStringView* result) {
-  result->data = nullptr;
-  result->length = 0;
-  return result;
-}
-RylStringView* RYL_THISCALL StringServiceImpl::GetExtensionView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetFileNamePartView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetStemView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetParentPathView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetRootPathView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
 
 }  // namespace ryl::strings

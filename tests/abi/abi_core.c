@@ -1,0 +1,212 @@
+/* The root object and its embedded services reached the way an MSVC-built
+ * host reaches them: GetRylObject through GetProcAddress as __stdcall, every
+ * slot by number as __thiscall, records laid out by hand. */
+#include <string.h>
+
+#include "abi_host.h"
+
+#define E_OUT_OF_MEMORY 0xE0010001u
+#define E_INVALID_ARG 0xE0010002u
+#define E_NOT_IMPLEMENTED 0xE001003Cu
+#define E_UNSUPPORTED_VERSION 0xE0010054u
+
+static const AbiGuid kVersioned10 = {
+    {0xB8, 0x55, 0xDE, 0xB4, 0xE9, 0x71, 0x45, 0x77, 0x90, 0x46, 0x99, 0x91, 0x00, 0x00, 0x00, 0x0A}};
+static const AbiGuid kFixed = {
+    {0x89, 0x1B, 0xBB, 0x00, 0x97, 0xDC, 0x41, 0x9F, 0x96, 0x71, 0xA2, 0x12, 0x33, 0x37, 0xDE, 0x83}};
+
+static int g_delivered;
+static int g_allocated;
+static int g_freed;
+
+static int32_t __cdecl StoreDeliver(void* object, void* context) {
+  ++g_delivered;
+  *(void**)context = object;
+  return 0;
+}
+
+static int32_t __cdecl CountingAllocate(void** out, uint32_t size, void* context) {
+  (void)context;
+  ++g_allocated;
+  *out = HeapAlloc(GetProcessHeap(), 0, size);
+  return *out ? 0 : (int32_t)E_OUT_OF_MEMORY;
+}
+
+static void __cdecl CountingFree(void* p, void* context) {
+  (void)context;
+  ++g_freed;
+  HeapFree(GetProcessHeap(), 0, p);
+}
+
+static const AbiReceiverTable kStore = {1, StoreDeliver};
+static const AbiAllocatorTable kCountingAllocator = {1, CountingFree, CountingAllocate};
+
+typedef void*(__attribute__((thiscall)) * QueryFn)(void* self, uint32_t type, uint32_t version, uint32_t* highest);
+typedef uint32_t(__attribute__((thiscall)) * CountFn)(void* self);
+typedef int32_t(__attribute__((thiscall)) * ReceiverFn)(void* self, const AbiReceiver* receiver);
+
+static void CheckIdentifiers(AbiDll* dll) {
+  void* root = (void*)0xDEADBEEF;
+  AbiGuid id = kVersioned10;
+  id.bytes[15] = 0x0B;
+  ABI_CHECK((uint32_t)dll->getObject(id, &root) == E_UNSUPPORTED_VERSION, "version 11 refused");
+  ABI_CHECK(root == (void*)0xDEADBEEF, "out pointer untouched on refusal");
+
+  id = kVersioned10;
+  id.bytes[12] = 0x0A;
+  id.bytes[15] = 0x00;
+  ABI_CHECK((uint32_t)dll->getObject(id, &root) == E_UNSUPPORTED_VERSION, "little-endian 10 refused");
+
+  for (int i = 0; i < 16; ++i) {
+    id = kFixed;
+    id.bytes[i] ^= 0x01;
+    ABI_CHECK((uint32_t)dll->getObject(id, &root) == E_UNSUPPORTED_VERSION, "fixed id with byte %d changed", i);
+  }
+  ABI_CHECK(root == (void*)0xDEADBEEF, "out pointer untouched after every refusal");
+
+  void* first = NULL;
+  void* second = NULL;
+  ABI_CHECK(dll->getObject(kFixed, &first) == 0 && first != NULL, "fixed id accepted");
+  id = kVersioned10;
+  id.bytes[15] = 0;
+  ABI_CHECK(dll->getObject(id, &second) == 0 && second == first, "version 0 gives the same root");
+  ABI_CHECK(((CountFn)AbiSlot(first, 2))(first) == 1, "release with another reference left returns 1");
+  ABI_CHECK(((CountFn)AbiSlot(second, 2))(second) == 0, "last release returns 0");
+}
+
+static void CheckRoot(void* root) {
+  uint32_t highest = 0xDEADBEEF;
+  QueryFn query = (QueryFn)AbiSlot(root, 3);
+  ABI_CHECK(query(root, 1, 11, &highest) == root && highest == 11, "root answers type 1 version 11");
+  highest = 0xDEADBEEF;
+  ABI_CHECK(query(root, 1, 12, &highest) == NULL && highest == 11, "version 12 is null, highest still 11");
+  highest = 0xDEADBEEF;
+  ABI_CHECK(query(root, 3, 1, &highest) == NULL && highest == 0, "type 3 is not answered by the root");
+  highest = 0xDEADBEEF;
+  ABI_CHECK(query(root, 6, 1, &highest) == NULL && highest == 0, "type 6 is not answered by the root");
+  ABI_CHECK(query(root, 1, 1, NULL) == root, "null highest-version field is allowed");
+
+  ABI_CHECK(((CountFn)AbiSlot(root, 1))(root) == 2, "AddRef returns 2");
+  ABI_CHECK(((CountFn)AbiSlot(root, 2))(root) == 1, "Release with the host's reference left returns 1");
+
+  void* fs = NULL;
+  AbiReceiver receiver = {&kStore, &fs, 3, NULL, NULL};
+  g_delivered = 0;
+  ABI_CHECK(((ReceiverFn)AbiSlot(root, 5))(root, &receiver) == 0 && fs != NULL, "file-system service version 3");
+  ABI_CHECK(fs == (char*)root + 4, "the file-system table is the root's second field");
+  receiver.requestedVersion = 4;
+  ABI_CHECK((uint32_t)((ReceiverFn)AbiSlot(root, 5))(root, &receiver) == E_INVALID_ARG,
+            "file-system service version 4 refused with 0xE0010002");
+  ABI_CHECK(g_delivered == 1, "a refused version delivers nothing");
+
+  void* strings = NULL;
+  receiver.context = &strings;
+  receiver.requestedVersion = 2;
+  ABI_CHECK(((ReceiverFn)AbiSlot(root, 6))(root, &receiver) == 0 && strings == (char*)root + 8,
+            "string service version 2 is the root's third field");
+  receiver.requestedVersion = 3;
+  ABI_CHECK((uint32_t)((ReceiverFn)AbiSlot(root, 6))(root, &receiver) == E_INVALID_ARG,
+            "string service version 3 refused with 0xE0010002");
+
+  highest = 0xDEADBEEF;
+  ABI_CHECK(((QueryFn)AbiSlot(fs, 0))(fs, 3, 3, &highest) == fs && highest == 3, "file-system query type 3");
+  ABI_CHECK(((QueryFn)AbiSlot(fs, 0))(fs, 3, 4, &highest) == NULL && highest == 3, "file-system version 4 null");
+  ABI_CHECK(((QueryFn)AbiSlot(fs, 0))(fs, 6, 1, &highest) == NULL && highest == 0,
+            "the string service cannot be reached from the file-system service");
+  ABI_CHECK(((QueryFn)AbiSlot(fs, 0))(fs, 1, 1, &highest) == NULL && highest == 0, "nor the root");
+  ABI_CHECK(((QueryFn)AbiSlot(strings, 0))(strings, 6, 2, &highest) == strings && highest == 2,
+            "string query type 6");
+  ABI_CHECK(((QueryFn)AbiSlot(strings, 0))(strings, 3, 1, &highest) == NULL && highest == 0,
+            "the file-system service cannot be reached from the string service");
+
+  void* factory = (void*)0xDEADBEEF;
+  AbiReceiver counted = {&kStore, &factory, 2, &kCountingAllocator, NULL};
+  g_allocated = g_freed = g_delivered = 0;
+  ABI_CHECK((uint32_t)((ReceiverFn)AbiSlot(root, 4))(root, &counted) == E_UNSUPPORTED_VERSION,
+            "CreateArchiveFactory version 2 refused");
+  ABI_CHECK(g_allocated == 0 && g_freed == 0 && g_delivered == 0 && factory == (void*)0xDEADBEEF,
+            "a refused version never allocates or delivers");
+}
+
+/* Stack words each slot takes after the object, from the slot tables: a path
+ * is a pointer and a length, a time or 64-bit value two words. */
+static const uint8_t kRootWords[23] = {0, 0, 0, 3, 1, 1, 1, 2, 3, 3, 5, 4, 5, 4, 4, 1, 1, 4, 3, 2, 1, 0, 0};
+static const uint8_t kFileSystemWords[53] = {3, 4, 6, 5, 7, 3, 4, 6, 5, 3, 3, 3, 3, 1, 0, 1, 3, 4,
+                                             6, 5, 5, 3, 2, 2, 4, 3, 5, 5, 5, 4, 10, 9, 3, 3, 3, 3,
+                                             6, 5, 2, 4, 6, 2, 8, 8, 6, 4, 4, 3, 4, 4, 1, 4, 4};
+static const uint8_t kStringWords[48] = {3, 4, 4, 4, 4, 5, 5, 4, 4, 4, 4, 6, 6, 6, 6, 5, 5, 5, 5, 5, 5, 4, 4, 4,
+                                         4, 5, 3, 3, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 4, 2, 3, 3, 3, 3, 0, 1, 5, 5};
+
+/* Every word points at a zeroed scratch block, or is a receiver at version 1,
+ * so that slots which read an argument read something harmless. */
+static void CheckStackCleanup(void* object, const char* name, const uint8_t* words, unsigned slots,
+                              unsigned firstSlot, const uint32_t* skip, unsigned skipCount) {
+  static uint32_t scratch[64];
+  static AbiReceiver receiver;
+  void* sink = NULL;
+  for (unsigned slot = firstSlot; slot < slots; ++slot) {
+    receiver.callbacks = &kStore;
+    receiver.context = &sink;
+    receiver.requestedVersion = 1;
+    int skipped = 0;
+    for (unsigned i = 0; i < skipCount; ++i) skipped |= skip[i] == slot;
+    if (skipped) continue;
+    uint32_t args[12];
+    for (unsigned i = 0; i < 12; ++i) args[i] = (uint32_t)(uintptr_t)scratch;
+    args[0] = (uint32_t)(uintptr_t)&receiver;
+    memset(scratch, 0, sizeof scratch);
+    uint32_t eax = 0;
+    int32_t left = 0x7FFFFFFF;
+    AbiCallSlot(object, slot, args, words[slot], &eax, &left);
+    ABI_CHECK(left == 0, "%s slot %u removes %u argument words (left %d bytes)", name, slot, words[slot], left);
+  }
+}
+
+static void CheckNotImplementedSlots(void* root, void* fs, void* strings) {
+  uint32_t scratch[16] = {0};
+  uint32_t eax = 0;
+  int32_t left = 0;
+  uint32_t args[12];
+  for (unsigned i = 0; i < 12; ++i) args[i] = (uint32_t)(uintptr_t)scratch;
+
+  AbiCallSlot(fs, 14, args, 0, &eax, &left);
+  ABI_CHECK(eax == 44, "temporary-name length is 44 (got %u)", eax);
+  AbiCallSlot(fs, 38, args, 2, &eax, &left);
+  ABI_CHECK((eax & 0xFF) == 0, "file-system slot 38 is always false");
+  AbiCallSlot(strings, 44, args, 0, &eax, &left);
+  ABI_CHECK(eax == 40, "unique-name stem length is 40 (got %u)", eax);
+  AbiCallSlot(fs, 21, args, 3, &eax, &left);
+  ABI_CHECK(eax == E_NOT_IMPLEMENTED, "DeleteFile not offered yet: 0x%08X", eax);
+  AbiCallSlot(strings, 7, args, 4, &eax, &left);
+  ABI_CHECK(eax == E_NOT_IMPLEMENTED, "FormatAppendW not offered yet: 0x%08X", eax);
+  AbiCallSlot(root, 17, args, 4, &eax, &left);
+  ABI_CHECK(eax == E_NOT_IMPLEMENTED, "RunToCompletion not offered yet: 0x%08X", eax);
+}
+
+int main(void) {
+  AbiDll dll = {0};
+  if (!AbiLoad(&dll)) {
+    printf("0 passed, 1 failed\n");
+    return 1;
+  }
+  ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
+  CheckIdentifiers(&dll);
+
+  void* root = NULL;
+  ABI_CHECK(dll.getObject(kVersioned10, &root) == 0 && root != NULL, "root from the versioned identifier");
+  if (root != NULL) {
+    CheckRoot(root);
+    void* fs = (char*)root + 4;
+    void* strings = (char*)root + 8;
+    /* Slot 0 destroys the root, slots 1-2 and 21-22 change the count. */
+    static const uint32_t kRootSkip[] = {0, 1, 2, 21, 22};
+    CheckStackCleanup(root, "root", kRootWords, 23, 0, kRootSkip, 5);
+    CheckStackCleanup(fs, "file-system", kFileSystemWords, 53, 0, NULL, 0);
+    CheckStackCleanup(strings, "string", kStringWords, 48, 0, NULL, 0);
+    CheckNotImplementedSlots(root, fs, strings);
+    ABI_CHECK(((CountFn)AbiSlot(root, 2))(root) == 0, "the host's last release destroys the root");
+  }
+  ABI_CHECK(dll.finish() == 0, "RylModuleFinish succeeds");
+  AbiUnload(&dll);
+  return AbiReport("abi_core");
+}
