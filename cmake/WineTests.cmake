@@ -7,7 +7,7 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${RYL_WINE_RUN})
 # ryl_add_wine_test(TARGET) registers the executable as one test that needs
 # the prefix and the persistent wine server.
 function(ryl_add_wine_test target)
-  add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+  add_test(NAME ${target} COMMAND ${target})
   set_tests_properties(${target} PROPERTIES
     ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}"
     FIXTURES_REQUIRED wine_server
