@@ -16,7 +16,7 @@ ensure_prefix() {
   flock 9
   if [ ! -f "$WINEPREFIX/.ryl-ready" ]; then
     rm -rf "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }
     touch "$WINEPREFIX/.ryl-ready"
@@ -27,8 +27,13 @@ ensure_prefix() {
 case "${1:-}" in
   --setup)
     ensure_prefix
-    # A persistent server keeps every test start cheap for the whole run.
-    wineserver -p
+    # A persistent server keeps every test start cheap for the whole run. It
+    # must not hold CTest's output pipe, or CTest waits for it to exit.
+    wineserver -p </dev/null >/dev/null 2>&1
+    # The first Wine process of a session starts the system services, which
+    # stay for the server's life holding whatever stdio they inherited. Start
+    # them here, detached, rather than from a test whose pipes CTest watches.
+    wine wineboot </dev/null >/dev/null 2>&1 || true
     exit 0 ;;
   --shutdown)
     if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
