@@ -9,7 +9,7 @@
 #include "ryl/records.h"
 #include "ryl/result.h"
 
-struct RylSecurityObject;
+#include "ryl/security.h"
 
 // A sink for an enumerator object: callback(object, context).
 struct RylObjectSink {

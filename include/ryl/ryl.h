@@ -1,10 +1,13 @@
 // The whole SDK: exports, records, result codes and every interface.
 #pragma once
 
+#include "ryl/enumeration.h"
 #include "ryl/file_system_service.h"
 #include "ryl/interface_ids.h"
 #include "ryl/platform.h"
 #include "ryl/records.h"
 #include "ryl/result.h"
 #include "ryl/root_factory.h"
+#include "ryl/security.h"
+#include "ryl/streams.h"
 #include "ryl/string_service.h"

@@ -1,6 +1,9 @@
 #include "fs/file_system_service.h"
 
+#include "core/entry_guard.h"
 #include "core/query.h"
+#include "fs/nt_path.h"
+#include "fs/path_text.h"
 
 // Operations not offered yet answer RYL_E_NOT_IMPLEMENTED with their full
 // argument list declared, so that the callee still removes every argument.
@@ -22,8 +25,29 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorObjectOnHandle(co
 ResultCode RYL_THISCALL FileSystemServiceImpl::FindEntry(const ObjectReceiver*, const RylStringView*, const AllocatorRecord*) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumerator2(const RylObjectSink*, const RylStringView*, const RylStringView*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorOnHandle2(const RylObjectSink*, void*, const RylStringView*, const RylStringView*, uint32_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::MakeAbsolutePath(OutputBuffer*, const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetFullPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::MakeAbsolutePath(OutputBuffer* output, const RylChar16* path,
+                                                               uint32_t length, const RylChar16* base,
+                                                               uint32_t baseLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    PathText baseText;
+    if (!FromHostText(path, length, &pathText) || !FromHostText(base, baseLength, &baseText)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::MakeAbsolutePath(output, pathText, baseText);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetFullPath(OutputBuffer* output, const RylChar16* path,
+                                                          uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::GetFullPath(output, pathText);
+  });
+}
+
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskLongPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskShortPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::ExpandShortNames(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }

@@ -1,39 +1,181 @@
-// StringService slots 28-47: the path text operations, one to one.
+// StringService slots 28-47: the path text operations, one to one. Slots
+// that answer a flag, a length or a view have no result code to report a bad
+// argument with: a null path with a non-zero length reads as the empty path.
+#include "core/entry_guard.h"
+#include "core/output_writer.h"
+#include "core/result_helpers.h"
+#include "fs/path_text.h"
 #include "strings/string_service.h"
+#include "sys/guid_utils.h"
 
 namespace ryl::strings {
 namespace {
 
-RylStringView* EmptyView(RylStringView* result) {
-  result->data = nullptr;
-  result->length = 0;
+using fs::PathText;
+
+constexpr char16_t kUniqueNamePrefix[] = u"vqz-";
+
+PathText HostPath(const RylChar16* path, uint32_t length) noexcept {
+  PathText text;
+  return fs::FromHostText(path, length, &text) ? text : PathText();
+}
+
+// An empty view is (null, 0), never a pointer with a zero length.
+RylStringView* StoreView(RylStringView* result, PathText text) noexcept {
+  if (result == nullptr) return result;
+  result->data = text.empty() ? nullptr : reinterpret_cast<const RylChar16*>(text.data());
+  result->length = static_cast<uint32_t>(text.size());
   return result;
+}
+
+// The copy slots: the view operation's result written to the output.
+template <PathText (*Operation)(PathText) noexcept>
+ResultCode CopyResult(OutputBuffer* output, const RylChar16* path, uint32_t length) noexcept {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText text;
+    if (!fs::FromHostText(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::WritePathText(output, Operation(text));
+  });
 }
 
 }  // namespace
 
+uint8_t RYL_THISCALL StringServiceImpl::HasExtension(const RylChar16* path, uint32_t length) {
+  return fs::HasExtension(HostPath(path, length)) ? 1 : 0;
+}
+
+uint8_t RYL_THISCALL StringServiceImpl::IsAbsolutePath(const RylChar16* path, uint32_t length) {
+  return fs::IsAbsolutePath(HostPath(path, length)) ? 1 : 0;
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::GetExtension(OutputBuffer* output, const RylChar16* path,
+                                                        uint32_t length) {
+  return CopyResult<fs::GetExtension>(output, path, length);
+}
+
+RylStringView* RYL_THISCALL StringServiceImpl::GetExtensionView(RylStringView* result, const RylChar16* path,
+                                                                uint32_t length) {
+  return StoreView(result, fs::GetExtension(HostPath(path, length)));
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::GetFileNamePart(OutputBuffer* output, const RylChar16* path,
+                                                           uint32_t length) {
+  return CopyResult<fs::GetFileNamePart>(output, path, length);
+}
+
+RylStringView* RYL_THISCALL StringServiceImpl::GetFileNamePartView(RylStringView* result, const RylChar16* path,
+                                                                   uint32_t length) {
+  return StoreView(result, fs::GetFileNamePart(HostPath(path, length)));
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::GetStem(OutputBuffer* output, const RylChar16* path, uint32_t length) {
+  return CopyResult<fs::GetStem>(output, path, length);
+}
+
+RylStringView* RYL_THISCALL StringServiceImpl::GetStemView(RylStringView* result, const RylChar16* path,
+                                                           uint32_t length) {
+  return StoreView(result, fs::GetStem(HostPath(path, length)));
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::GetParentPath(OutputBuffer* output, const RylChar16* path,
+                                                         uint32_t length) {
+  return CopyResult<fs::GetParentPath>(output, path, length);
+}
+
+RylStringView* RYL_THISCALL StringServiceImpl::GetParentPathView(RylStringView* result, const RylChar16* path,
+                                                                 uint32_t length) {
+  return StoreView(result, fs::GetParentPath(HostPath(path, length)));
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::SplitParentAndName(const RylChar16* path, uint32_t length,
+                                                              RylStringView* outParent, RylStringView* outName) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText text;
+    if (!fs::FromHostText(path, length, &text) || outParent == nullptr || outName == nullptr) {
+      return RYL_E_INVALID_ARG;
+    }
+    PathText parent;
+    PathText name;
+    RYL_RETURN_IF_FAILED(fs::SplitParentAndName(text, &parent, &name));
+    StoreView(outParent, parent);
+    StoreView(outName, name);
+    return RYL_OK;
+  });
+}
+
+uint32_t RYL_THISCALL StringServiceImpl::GetRootLength(const RylChar16* path, uint32_t length) {
+  return fs::GetRootLength(HostPath(path, length));
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::GetRootPath(OutputBuffer* output, const RylChar16* path,
+                                                       uint32_t length) {
+  return CopyResult<fs::GetRootPath>(output, path, length);
+}
+
+RylStringView* RYL_THISCALL StringServiceImpl::GetRootPathView(RylStringView* result, const RylChar16* path,
+                                                               uint32_t length) {
+  return StoreView(result, fs::GetRootPath(HostPath(path, length)));
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::GetDriveRoot(OutputBuffer* output, const RylChar16* path,
+                                                        uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText text;
+    if (!fs::FromHostText(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::GetDriveRoot(output, text);
+  });
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::AppendComponent(OutputBuffer* inOut, const RylChar16* component,
+                                                           uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText text;
+    if (!fs::FromHostText(component, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::AppendComponent(inOut, text);
+  });
+}
+
 uint32_t RYL_THISCALL StringServiceImpl::GetUniqueNameStemLength() { return kUniqueNameStemLength; }
 
-// Slots whose result is not a result code cannot say "not implemented"; until
-// the path text operations land they answer false, zero or an empty view.
-ResultCode RYL_THISCALL StringServiceImpl::GetExtension(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetFileNamePart(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetStem(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetParentPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::SplitParentAndName(const RylChar16*, uint32_t, RylStringView*, RylStringView*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetRootPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::GetDriveRoot(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::AppendComponent(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::MakeUniqueNameStem(OutputBuffer*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::ReplaceExtension(OutputBuffer*, const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::CombinePaths(OutputBuffer*, const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-uint8_t RYL_THISCALL StringServiceImpl::HasExtension(const RylChar16*, uint32_t) { return 0; }
-uint8_t RYL_THISCALL StringServiceImpl::IsAbsolutePath(const RylChar16*, uint32_t) { return 0; }
-uint32_t RYL_THISCALL StringServiceImpl::GetRootLength(const RylChar16*, uint32_t) { return 0; }
-RylStringView* RYL_THISCALL StringServiceImpl::GetExtensionView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetFileNamePartView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetStemView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetParentPathView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
-RylStringView* RYL_THISCALL StringServiceImpl::GetRootPathView(RylStringView* result, const RylChar16*, uint32_t) { return EmptyView(result); }
+ResultCode RYL_THISCALL StringServiceImpl::MakeUniqueNameStem(OutputBuffer* output) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (output == nullptr) return RYL_E_INVALID_ARG;
+    sys::RylGuid guid;
+    RYL_RETURN_IF_FAILED(sys::RylGuidUtils::CreateLuid(&guid));
+    char16_t stem[kUniqueNameStemLength];
+    static_assert(4 + sys::RylGuidUtils::kTextLength == kUniqueNameStemLength);
+    for (int i = 0; i < 4; ++i) stem[i] = kUniqueNamePrefix[i];
+    sys::RylGuidUtils::GetString(guid, stem + 4);
+    return core::WriteOutput(output, stem, kUniqueNameStemLength);
+  });
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::ReplaceExtension(OutputBuffer* output, const RylChar16* path,
+                                                            uint32_t length, const RylChar16* extension,
+                                                            uint32_t extensionLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    PathText extensionText;
+    if (!fs::FromHostText(path, length, &pathText) ||
+        !fs::FromHostText(extension, extensionLength, &extensionText)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::ReplaceExtension(output, pathText, extensionText);
+  });
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::CombinePaths(OutputBuffer* output, const RylChar16* base,
+                                                        uint32_t baseLength, const RylChar16* relative,
+                                                        uint32_t relativeLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText baseText;
+    PathText relativeText;
+    if (!fs::FromHostText(base, baseLength, &baseText) ||
+        !fs::FromHostText(relative, relativeLength, &relativeText)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::CombinePaths(output, baseText, relativeText);
+  });
+}
 
 }  // namespace ryl::strings
