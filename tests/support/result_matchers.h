@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 
 #include "ryl/result.h"
 
@@ -12,8 +13,12 @@ namespace ryl::test {
 inline ::testing::AssertionResult IsCode(const char* actualExpr, const char*, ResultCode actual,
                                          ResultCode expected) {
   if (actual == expected) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << actualExpr << " is 0x" << std::hex << static_cast<uint32_t>(actual)
-                                       << ", expected 0x" << static_cast<uint32_t>(expected);
+  // Each insertion into an AssertionResult starts a fresh stream, so a
+  // std::hex would not reach the second value: format both here.
+  char text[64];
+  std::snprintf(text, sizeof text, " is 0x%08X, expected 0x%08X", static_cast<unsigned>(actual),
+                static_cast<unsigned>(expected));
+  return ::testing::AssertionFailure() << actualExpr << text;
 }
 
 }  // namespace ryl::test
