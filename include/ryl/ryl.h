@@ -1,6 +1,8 @@
 // The whole SDK: exports, records, result codes and every interface.
 #pragma once
 
+#include "ryl/archive_factory.h"
+#include "ryl/enumeration.h"
 #include "ryl/file_system_service.h"
 #include "ryl/interface_ids.h"
 #include "ryl/platform.h"

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "codec/archive_factory.h"
 #include "core/delivery.h"
 #include "core/query.h"
 #include "sys/heap.h"
@@ -61,7 +62,7 @@ void* RYL_THISCALL RootFactoryImpl::Query(uint32_t type, uint32_t version, uint3
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateArchiveFactory(const ObjectReceiver* receiver) {
-  return NotBuiltYet(receiver);
+  return codec::DeliverArchiveFactory(receiver);
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::GetFileSystemService(const ObjectReceiver* receiver) {

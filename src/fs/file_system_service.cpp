@@ -1,8 +1,15 @@
 #include "fs/file_system_service.h"
 
+#include <string>
+
 #include "core/entry_guard.h"
 #include "core/query.h"
+#include "core/result_helpers.h"
+#include "fs/directory_enumerators.h"
+#include "fs/file_operations.h"
+#include "fs/find_entry.h"
 #include "fs/nt_path.h"
+#include "fs/on_disk_names.h"
 #include "fs/path_text.h"
 
 // Operations not offered yet answer RYL_E_NOT_IMPLEMENTED with their full
@@ -18,13 +25,84 @@ uint32_t RYL_THISCALL FileSystemServiceImpl::GetTempFileNameLength() { return kT
 
 uint8_t RYL_THISCALL FileSystemServiceImpl::Reserved38(uint32_t, uint32_t) { return 0; }
 
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumerator(const RylObjectSink*, const RylStringView*, const RylStringView*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorOnHandle(const RylObjectSink*, void*, const RylStringView*, const RylStringView*, uint32_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorObject(const ObjectReceiver*, const RylStringView*, const RylStringView*, uint32_t, const AllocatorRecord*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorObjectOnHandle(const ObjectReceiver*, void*, const RylStringView*, const RylStringView*, uint32_t, uint8_t, const AllocatorRecord*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::FindEntry(const ObjectReceiver*, const RylStringView*, const AllocatorRecord*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumerator2(const RylObjectSink*, const RylStringView*, const RylStringView*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorOnHandle2(const RylObjectSink*, void*, const RylStringView*, const RylStringView*, uint32_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumerator(const RylObjectSink* sink,
+                                                               const RylStringView* directory,
+                                                               const RylStringView* pattern, uint32_t flags) {
+  return core::GuardEntry([&]() -> ResultCode {
+    ListingRequest request;
+    RYL_RETURN_IF_FAILED(MakeListingRequest(directory, pattern, flags, &request));
+    return CreateEnumeratorForSink(sink, request, false);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorOnHandle(const RylObjectSink* sink,
+                                                                       void* directoryHandle,
+                                                                       const RylStringView* directory,
+                                                                       const RylStringView* pattern,
+                                                                       uint32_t flags, uint8_t ownsHandle) {
+  return core::GuardEntry([&]() -> ResultCode {
+    ListingRequest request;
+    RYL_RETURN_IF_FAILED(
+        MakeListingRequestOnHandle(directoryHandle, directory, pattern, flags, ownsHandle != 0, &request));
+    return CreateEnumeratorForSink(sink, request, false);
+  });
+}
+
+// The allocator record of slots 3 to 5 is not used: objects live where the
+// receiver's allocator says, the record their owner destroys them with.
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorObject(const ObjectReceiver* receiver,
+                                                                     const RylStringView* directory,
+                                                                     const RylStringView* pattern, uint32_t flags,
+                                                                     const AllocatorRecord*) {
+  return core::GuardEntry([&]() -> ResultCode {
+    ListingRequest request;
+    RYL_RETURN_IF_FAILED(MakeListingRequest(directory, pattern, flags, &request));
+    return CreateHostEnumerator(receiver, request);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorObjectOnHandle(
+    const ObjectReceiver* receiver, void* directoryHandle, const RylStringView* directory,
+    const RylStringView* pattern, uint32_t flags, uint8_t ownsHandle, const AllocatorRecord*) {
+  return core::GuardEntry([&]() -> ResultCode {
+    ListingRequest request;
+    RYL_RETURN_IF_FAILED(
+        MakeListingRequestOnHandle(directoryHandle, directory, pattern, flags, ownsHandle != 0, &request));
+    return CreateHostEnumerator(receiver, request);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::FindEntry(const ObjectReceiver* receiver, const RylStringView* path,
+                                                        const AllocatorRecord*) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (path == nullptr || !FromHostText(path->data, path->length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::FindEntry(receiver, pathText);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumerator2(const RylObjectSink* sink,
+                                                                const RylStringView* directory,
+                                                                const RylStringView* pattern, uint32_t flags) {
+  return core::GuardEntry([&]() -> ResultCode {
+    ListingRequest request;
+    RYL_RETURN_IF_FAILED(MakeListingRequest(directory, pattern, flags, &request));
+    return CreateEnumeratorForSink(sink, request, true);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorOnHandle2(const RylObjectSink* sink,
+                                                                        void* directoryHandle,
+                                                                        const RylStringView* directory,
+                                                                        const RylStringView* pattern,
+                                                                        uint32_t flags, uint8_t ownsHandle) {
+  return core::GuardEntry([&]() -> ResultCode {
+    ListingRequest request;
+    RYL_RETURN_IF_FAILED(
+        MakeListingRequestOnHandle(directoryHandle, directory, pattern, flags, ownsHandle != 0, &request));
+    return CreateEnumeratorForSink(sink, request, true);
+  });
+}
 
 ResultCode RYL_THISCALL FileSystemServiceImpl::MakeAbsolutePath(OutputBuffer* output, const RylChar16* path,
                                                                uint32_t length, const RylChar16* base,
@@ -48,34 +126,247 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::GetFullPath(OutputBuffer* output,
   });
 }
 
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskLongPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskShortPath(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::ExpandShortNames(OutputBuffer*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetTempDirectory(OutputBuffer*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::MakeTempFileName(OutputBuffer*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetAttributes(uint64_t*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::SetAttributes(uint64_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CopyFileWithSecurity(const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint8_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CopyFile(const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::MoveFile(const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::DeleteFile(const RylChar16*, uint32_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::FileExists(const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::DirectoryExists(const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskLongPath(OutputBuffer* output, const RylChar16* path,
+                                                                uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return GetOnDiskPath(output, pathText, OnDiskNameForm::kLong);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskShortPath(OutputBuffer* output, const RylChar16* path,
+                                                                 uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return GetOnDiskPath(output, pathText, OnDiskNameForm::kShort);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::ExpandShortNames(OutputBuffer* output, const RylChar16* path,
+                                                               uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (path != nullptr && length == kZeroTerminated) {
+      length = static_cast<uint32_t>(std::char_traits<wchar_t>::length(path));
+    }
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::ExpandShortNames(output, pathText);
+  });
+}
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetTempDirectory(OutputBuffer* output) {
+  return core::GuardEntry([&]() -> ResultCode { return fs::GetTempDirectory(output); });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::MakeTempFileName(OutputBuffer* output) {
+  return core::GuardEntry([&]() -> ResultCode { return fs::MakeTempFileName(output); });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetAttributes(uint64_t* outAttributes, const RylChar16* path,
+                                                            uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (outAttributes == nullptr || !FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    uint32_t attributes = 0;
+    RYL_RETURN_IF_FAILED(fs::GetAttributes(pathText.data(), length, &attributes));
+    *outAttributes = attributes;
+    return RYL_OK;
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::SetAttributes(uint64_t attributes, const RylChar16* path,
+                                                            uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::SetAttributes(pathText.data(), length, static_cast<uint32_t>(attributes));
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CopyFileWithSecurity(const RylChar16* source, uint32_t sourceLength,
+                                                                   const RylChar16* target, uint32_t targetLength,
+                                                                   uint8_t failIfExists, uint8_t copySecurity) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText sourceText;
+    PathText targetText;
+    if (!FromHostText(source, sourceLength, &sourceText) || !FromHostText(target, targetLength, &targetText)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::CopyFile(sourceText.data(), sourceLength, targetText.data(), targetLength, failIfExists != 0,
+                        copySecurity != 0);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CopyFile(const RylChar16* source, uint32_t sourceLength,
+                                                       const RylChar16* target, uint32_t targetLength,
+                                                       uint8_t failIfExists) {
+  return CopyFileWithSecurity(source, sourceLength, target, targetLength, failIfExists, 0);
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::MoveFile(const RylChar16* source, uint32_t sourceLength,
+                                                       const RylChar16* target, uint32_t targetLength,
+                                                       uint8_t doNotReplace) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText sourceText;
+    PathText targetText;
+    if (!FromHostText(source, sourceLength, &sourceText) || !FromHostText(target, targetLength, &targetText)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::MoveFile(sourceText.data(), sourceLength, targetText.data(), targetLength, doNotReplace != 0);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::DeleteFile(const RylChar16* path, uint32_t length, uint32_t flags) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::DeleteFile(pathText.data(), length, flags);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::FileExists(const RylChar16* path, uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::FileExists(pathText.data(), length);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::DirectoryExists(const RylChar16* path, uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::DirectoryExists(pathText.data(), length);
+  });
+}
 ResultCode RYL_THISCALL FileSystemServiceImpl::CreateDirectoryTree(const RylChar16*, uint32_t, uint8_t, RylSecurityObject*) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::CreateDirectory(const RylChar16*, uint32_t, RylSecurityObject*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::SetCreationTime(const RylChar16*, uint32_t, uint64_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::SetLastAccessTime(const RylChar16*, uint32_t, uint64_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::SetLastWriteTime(const RylChar16*, uint32_t, uint64_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::SetChangeTime(const RylChar16*, uint32_t, uint64_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::SetFileTimes4(const RylChar16*, uint32_t, uint64_t, uint64_t, uint64_t, uint64_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::SetFileTimes3(const RylChar16*, uint32_t, uint64_t, uint64_t, uint64_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetCreationTime(const RylChar16*, uint32_t, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetLastWriteTime(const RylChar16*, uint32_t, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetLastAccessTime(const RylChar16*, uint32_t, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetChangeTime(const RylChar16*, uint32_t, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileTimes4(const RylChar16*, uint32_t, uint64_t*, uint64_t*, uint64_t*, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileTimes3(const RylChar16*, uint32_t, uint64_t*, uint64_t*, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateHardLink(const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+namespace {
+
+ResultCode SetTimes(const RylChar16* path, uint32_t length, const FileTimes& times, bool attributesOnly) noexcept {
+  PathText pathText;
+  if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+  return fs::SetFileTimes(pathText.data(), length, times, attributesOnly);
+}
+
+// Null outputs are simply not written; all of them stay untouched on failure.
+ResultCode GetTimes(const RylChar16* path, uint32_t length, uint64_t* creation, uint64_t* lastWrite,
+                    uint64_t* lastAccess, uint64_t* change) noexcept {
+  PathText pathText;
+  if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+  FileTimes times{};
+  RYL_RETURN_IF_FAILED(fs::GetFileTimes(pathText.data(), length, &times));
+  if (creation != nullptr) *creation = times.creation;
+  if (lastWrite != nullptr) *lastWrite = times.lastWrite;
+  if (lastAccess != nullptr) *lastAccess = times.lastAccess;
+  if (change != nullptr) *change = times.change;
+  return RYL_OK;
+}
+
+}  // namespace
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::SetCreationTime(const RylChar16* path, uint32_t length, uint64_t time,
+                                                              uint8_t attributesOnlyAccess) {
+  return core::GuardEntry([&]() -> ResultCode {
+    return SetTimes(path, length, {time, kTimeUnchanged, kTimeUnchanged, kTimeUnchanged}, attributesOnlyAccess != 0);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::SetLastAccessTime(const RylChar16* path, uint32_t length,
+                                                                uint64_t time, uint8_t attributesOnlyAccess) {
+  return core::GuardEntry([&]() -> ResultCode {
+    return SetTimes(path, length, {kTimeUnchanged, time, kTimeUnchanged, kTimeUnchanged}, attributesOnlyAccess != 0);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::SetLastWriteTime(const RylChar16* path, uint32_t length,
+                                                               uint64_t time, uint8_t attributesOnlyAccess) {
+  return core::GuardEntry([&]() -> ResultCode {
+    return SetTimes(path, length, {kTimeUnchanged, kTimeUnchanged, time, kTimeUnchanged}, attributesOnlyAccess != 0);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::SetChangeTime(const RylChar16* path, uint32_t length, uint64_t time) {
+  return core::GuardEntry([&]() -> ResultCode {
+    return SetTimes(path, length, {kTimeUnchanged, kTimeUnchanged, kTimeUnchanged, time}, false);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::SetFileTimes4(const RylChar16* path, uint32_t length,
+                                                            uint64_t creation, uint64_t lastAccess, uint64_t lastWrite,
+                                                            uint64_t change) {
+  return core::GuardEntry(
+      [&]() -> ResultCode { return SetTimes(path, length, {creation, lastAccess, lastWrite, change}, false); });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::SetFileTimes3(const RylChar16* path, uint32_t length,
+                                                            uint64_t creation, uint64_t lastAccess, uint64_t lastWrite,
+                                                            uint8_t attributesOnlyAccess) {
+  return core::GuardEntry([&]() -> ResultCode {
+    return SetTimes(path, length, {creation, lastAccess, lastWrite, kTimeUnchanged}, attributesOnlyAccess != 0);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetCreationTime(const RylChar16* path, uint32_t length,
+                                                              uint64_t* outTime) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (outTime == nullptr) return RYL_E_INVALID_ARG;
+    return GetTimes(path, length, outTime, nullptr, nullptr, nullptr);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetLastWriteTime(const RylChar16* path, uint32_t length,
+                                                               uint64_t* outTime) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (outTime == nullptr) return RYL_E_INVALID_ARG;
+    return GetTimes(path, length, nullptr, outTime, nullptr, nullptr);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetLastAccessTime(const RylChar16* path, uint32_t length,
+                                                                uint64_t* outTime) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (outTime == nullptr) return RYL_E_INVALID_ARG;
+    return GetTimes(path, length, nullptr, nullptr, outTime, nullptr);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetChangeTime(const RylChar16* path, uint32_t length,
+                                                            uint64_t* outTime) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (outTime == nullptr) return RYL_E_INVALID_ARG;
+    return GetTimes(path, length, nullptr, nullptr, nullptr, outTime);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileTimes4(const RylChar16* path, uint32_t length,
+                                                            uint64_t* outCreation, uint64_t* outLastWrite,
+                                                            uint64_t* outLastAccess, uint64_t* outChange) {
+  return core::GuardEntry([&]() -> ResultCode {
+    return GetTimes(path, length, outCreation, outLastWrite, outLastAccess, outChange);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileTimes3(const RylChar16* path, uint32_t length,
+                                                            uint64_t* outCreation, uint64_t* outLastWrite,
+                                                            uint64_t* outLastAccess) {
+  return core::GuardEntry([&]() -> ResultCode {
+    return GetTimes(path, length, outCreation, outLastWrite, outLastAccess, nullptr);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateHardLink(const RylChar16* existing, uint32_t existingLength,
+                                                             const RylChar16* link, uint32_t linkLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText existingText;
+    PathText linkText;
+    if (!FromHostText(existing, existingLength, &existingText) || !FromHostText(link, linkLength, &linkText)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::CreateHardLink(existingText.data(), existingLength, linkText.data(), linkLength);
+  });
+}
 ResultCode RYL_THISCALL FileSystemServiceImpl::CreateLink(const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint8_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::IsSolidStateVolume(void*, uint8_t*) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::CopyDirectoryFiles(const RylChar16*, uint32_t, const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint32_t, uint32_t*) { return RYL_E_NOT_IMPLEMENTED; }
@@ -83,7 +374,14 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::MoveDirectoryFiles(const RylChar1
 ResultCode RYL_THISCALL FileSystemServiceImpl::DeleteDirectoryFiles(const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint32_t*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::RemoveDirectory(const RylChar16*, uint32_t, uint8_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::MoveDirectory(const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileSize(const RylChar16*, uint32_t, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileSize(const RylChar16* path, uint32_t length,
+                                                          uint64_t* outSize) {
+  return core::GuardEntry([&]() -> ResultCode {
+    PathText pathText;
+    if (outSize == nullptr || !FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    return fs::GetFileSize(pathText.data(), length, outSize);
+  });
+}
 ResultCode RYL_THISCALL FileSystemServiceImpl::IsNtfs(const RylChar16*, uint32_t, uint8_t*, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::DefineDriveLetter(const RylChar16*, uint32_t, uint32_t, RylChar16) { return RYL_E_NOT_IMPLEMENTED; }
 ResultCode RYL_THISCALL FileSystemServiceImpl::RemoveDriveLetter(RylChar16) { return RYL_E_NOT_IMPLEMENTED; }

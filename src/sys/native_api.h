@@ -116,3 +116,113 @@ NTSYSAPI NTSTATUS NTAPI ZwQueryAttributesFile(POBJECT_ATTRIBUTES attributes, PFI
 #ifndef STATUS_NO_MORE_FILES
 #define STATUS_NO_MORE_FILES ((NTSTATUS)0x80000006L)
 #endif
+
+// Security descriptors, access lists and the security of open objects. The
+// self-relative validity routine is deliberately absent: its result type
+// differs between systems, so descriptors are checked structurally instead
+// (sys/security_descriptor_check.h).
+#if !defined(_NTIFS_INCLUDED_)
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI RtlGetOwnerSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PSID* owner,
+                                                      PBOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI RtlGetGroupSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PSID* group,
+                                                      PBOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI RtlGetDaclSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PBOOLEAN present, PACL* dacl,
+                                                     PBOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI RtlGetSaclSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PBOOLEAN present, PACL* sacl,
+                                                     PBOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI RtlSetOwnerSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PSID owner,
+                                                      BOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI RtlSetGroupSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, PSID group,
+                                                      BOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI RtlSetSaclSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, BOOLEAN present, PACL sacl,
+                                                     BOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI RtlAbsoluteToSelfRelativeSD(PSECURITY_DESCRIPTOR absolute, PSECURITY_DESCRIPTOR selfRelative,
+                                                    PULONG length);
+NTSYSAPI BOOLEAN NTAPI RtlValidSid(PSID sid);
+NTSYSAPI ULONG NTAPI RtlLengthSid(PSID sid);
+NTSYSAPI NTSTATUS NTAPI RtlCopySid(ULONG length, PSID destination, PSID source);
+NTSYSAPI NTSTATUS NTAPI RtlCreateAcl(PACL acl, ULONG length, ULONG revision);
+NTSYSAPI NTSTATUS NTAPI RtlAddAce(PACL acl, ULONG revision, ULONG startingIndex, PVOID aceList, ULONG listLength);
+NTSYSAPI NTSTATUS NTAPI RtlGetAce(PACL acl, ULONG index, PVOID* ace);
+NTSYSAPI NTSTATUS NTAPI ZwQuerySecurityObject(HANDLE handle, SECURITY_INFORMATION parts,
+                                              PSECURITY_DESCRIPTOR descriptor, ULONG length, PULONG needed);
+NTSYSAPI NTSTATUS NTAPI ZwSetSecurityObject(HANDLE handle, SECURITY_INFORMATION parts,
+                                            PSECURITY_DESCRIPTOR descriptor);
+}
+#endif
+#if !defined(_WDMDDK_)
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI RtlCreateSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, ULONG revision);
+NTSYSAPI NTSTATUS NTAPI RtlSetDaclSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor, BOOLEAN present, PACL dacl,
+                                                     BOOLEAN defaulted);
+NTSYSAPI NTSTATUS NTAPI ZwOpenKey(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes);
+}
+#endif
+#if !defined(_NTDDK_)
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI ZwQueryVolumeInformationFile(HANDLE file, PIO_STATUS_BLOCK iosb, PVOID buffer, ULONG length,
+                                                     FS_INFORMATION_CLASS informationClass);
+}
+#endif
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI RtlGetControlSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor,
+                                                        PSECURITY_DESCRIPTOR_CONTROL control, PULONG revision);
+NTSYSAPI NTSTATUS NTAPI RtlSetControlSecurityDescriptor(PSECURITY_DESCRIPTOR descriptor,
+                                                        SECURITY_DESCRIPTOR_CONTROL mask,
+                                                        SECURITY_DESCRIPTOR_CONTROL bits);
+}
+#ifndef STATUS_BUFFER_TOO_SMALL
+#define STATUS_BUFFER_TOO_SMALL ((NTSTATUS)0xC0000023L)
+#endif
+
+// Opening, reading, writing and describing files, and the process environment
+// (the file-system service's file operations).
+#if !defined(_WDMDDK_)
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI ZwCreateFile(PHANDLE file, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                     PIO_STATUS_BLOCK iosb, PLARGE_INTEGER allocationSize, ULONG fileAttributes,
+                                     ULONG shareAccess, ULONG createDisposition, ULONG createOptions, PVOID eaBuffer,
+                                     ULONG eaLength);
+NTSYSAPI NTSTATUS NTAPI ZwReadFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE routine, PVOID context,
+                                   PIO_STATUS_BLOCK iosb, PVOID buffer, ULONG length, PLARGE_INTEGER offset,
+                                   PULONG key);
+NTSYSAPI NTSTATUS NTAPI ZwWriteFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE routine, PVOID context,
+                                    PIO_STATUS_BLOCK iosb, PVOID buffer, ULONG length, PLARGE_INTEGER offset,
+                                    PULONG key);
+NTSYSAPI NTSTATUS NTAPI ZwQueryInformationFile(HANDLE file, PIO_STATUS_BLOCK iosb, PVOID information, ULONG length,
+                                               FILE_INFORMATION_CLASS informationClass);
+NTSYSAPI NTSTATUS NTAPI ZwSetInformationFile(HANDLE file, PIO_STATUS_BLOCK iosb, PVOID information, ULONG length,
+                                             FILE_INFORMATION_CLASS informationClass);
+}
+#endif
+#if !defined(_NTIFS_INCLUDED_)
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI RtlQueryEnvironmentVariable_U(PWSTR environment, PUNICODE_STRING name,
+                                                      PUNICODE_STRING value);
+}
+#endif
+#ifndef STATUS_ACCESS_DENIED
+#define STATUS_ACCESS_DENIED ((NTSTATUS)0xC0000022L)
+#endif
+#ifndef STATUS_PRIVILEGE_NOT_HELD
+#define STATUS_PRIVILEGE_NOT_HELD ((NTSTATUS)0xC0000061L)
+#endif
+#ifndef STATUS_VARIABLE_NOT_FOUND
+#define STATUS_VARIABLE_NOT_FOUND ((NTSTATUS)0xC0000100L)
+#endif
+#ifndef STATUS_FILE_IS_A_DIRECTORY
+#define STATUS_FILE_IS_A_DIRECTORY ((NTSTATUS)0xC00000BAL)
+#endif
+#ifndef STATUS_UNSUCCESSFUL
+#define STATUS_UNSUCCESSFUL ((NTSTATUS)0xC0000001L)
+#endif
+#ifndef STATUS_DISK_FULL
+#define STATUS_DISK_FULL ((NTSTATUS)0xC000007FL)
+#endif
+#ifndef STATUS_OBJECT_NAME_NOT_FOUND
+#define STATUS_OBJECT_NAME_NOT_FOUND ((NTSTATUS)0xC0000034L)
+#endif
+#ifndef STATUS_OBJECT_PATH_NOT_FOUND
+#define STATUS_OBJECT_PATH_NOT_FOUND ((NTSTATUS)0xC000003AL)
+#endif

@@ -213,14 +213,7 @@ static void CheckFileSystemSlots(void* fs) {
             "GetFullPath resolves .. and writes no terminator into the host's buffer");
   OutputFree(&out);
 
-  /* The on-disk name forms rest on directory look-ups not offered yet. */
-  for (unsigned slot = 10; slot <= 12; ++slot) {
-    OutputInit(&out, L"old");
-    const uint32_t words[] = {W(&out), W(L"C:\\windows"), 10};
-    ABI_CHECK(Call(fs, slot, words, 3, "on-disk name form") == E_NOT_IMPLEMENTED && OutputIs(&out, L"old"),
-              "file-system slot %u is not offered yet", slot);
-    OutputFree(&out);
-  }
+  /* The on-disk name forms (slots 10-12) are walked by the enumeration host. */
 }
 
 static int32_t __cdecl StoreDeliver(void* object, void* context) {

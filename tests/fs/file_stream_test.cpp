@@ -229,6 +229,7 @@ TEST(FileStream, GivesBackEveryHandleOnSuccessAndFailure) {
   TempDir dir;
   ASSERT_TRUE(test::WriteWholeFile(dir.File(L"h.bin"), std::string(100000, 'h')));
   const unsigned long before = test::ProcessHandleCount();
+  ASSERT_GT(before, 0u);
   for (int i = 0; i < 50; ++i) {
     auto ok = OpenFile(dir.File16(L"h.bin"), kOpenExisting, kAccessRead, 1);
     void* object = nullptr;

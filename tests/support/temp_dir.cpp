@@ -3,6 +3,8 @@
 #include <winternl.h>
 
 #include <atomic>
+#include <cstdint>
+#include <vector>
 
 namespace ryl::test {
 namespace {
@@ -65,10 +67,36 @@ std::string ReadWholeFile(const std::wstring& path) {
 }
 
 unsigned long ProcessHandleCount() {
-  ULONG count = 0;
-  NtQueryInformationProcess(GetCurrentProcess(), static_cast<PROCESSINFOCLASS>(20 /* ProcessHandleCount */),
-                            &count, sizeof count, nullptr);
-  return count;
+  // Wine answers ProcessHandleCount with 0, so count this process's entries
+  // in the system's handle table instead; Windows gives the same number.
+  struct HandleEntry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT handle;
+    PVOID object;
+    ACCESS_MASK access;
+  };
+  constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
+  constexpr auto kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
+  std::vector<uint8_t> buffer(1 << 16);
+  NTSTATUS status;
+  for (;;) {
+    ULONG returned = 0;
+    status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                      &returned);
+    if (status != kInfoLengthMismatch || buffer.size() >= (64u << 20)) break;
+    buffer.resize(buffer.size() * 2);
+  }
+  if (status != 0) return ~0ul;  // never equal to a real count twice by accident
+  const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
+  const auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+  const ULONG self = GetCurrentProcessId();
+  unsigned long own = 0;
+  for (ULONG i = 0; i < entries; ++i) {
+    if (entry[i].ownerPid == self) ++own;
+  }
+  return own;
 }
 
 }  // namespace ryl::test

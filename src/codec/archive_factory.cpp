@@ -1,0 +1,31 @@
+#include "codec/archive_factory.h"
+
+#include "codec/host_deflate_stream.h"
+#include "core/delivery.h"
+#include "core/entry_guard.h"
+
+namespace ryl::codec {
+
+// The factory always lives on the default heap, whatever the receiver's
+// allocator was, so a host that hands that allocator back here must not get
+// the block passed to its Free entry.
+void RYL_THISCALL ArchiveFactoryImpl::Destroy(const AllocatorRecord*) {
+  const AllocatorRecord defaultHeap = {nullptr, nullptr};
+  core::DestroyPlainObject(this, &defaultHeap);
+}
+
+ResultCode RYL_THISCALL ArchiveFactoryImpl::CreateZipService(ZipService**) { return RYL_E_NOT_IMPLEMENTED; }
+
+ResultCode RYL_THISCALL ArchiveFactoryImpl::CreateDeflateStream(HostDeflateStream** outStream, HostStream* hostStream,
+                                                                uint8_t compress, int32_t level, uint32_t bufferSize) {
+  return core::GuardEntry([&] {
+    return HostDeflateStreamImpl::Create(hostStream, compress != 0, level, bufferSize, outStream);
+  });
+}
+
+ResultCode DeliverArchiveFactory(const ObjectReceiver* receiver) noexcept {
+  return core::CreateAndDeliver<ArchiveFactoryImpl>(receiver, core::Placement::kDefaultHeap,
+                                                    [](ArchiveFactoryImpl&) { return RYL_OK; });
+}
+
+}  // namespace ryl::codec

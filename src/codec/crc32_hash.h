@@ -1,0 +1,30 @@
+// CRC-32 ("CRC32") as a HashAlgorithm: the digest is the value a ZIP CRC
+// field holds, most significant byte first.
+#pragma once
+
+#include "codec/hash_algorithm.h"
+#include "sys/mini_hash_crc32.h"
+
+namespace ryl::codec {
+
+class Crc32Hash final : public HashAlgorithm {
+ public:
+  static constexpr uint32_t kDigestSize = 4;
+
+  Crc32Hash() noexcept = default;
+
+  void RYL_THISCALL Initialize() override { crc_.Initialize(); }
+  void RYL_THISCALL Reset() override { crc_.Reset(0); }
+  const RylChar16* RYL_THISCALL GetName() override { return L"CRC32"; }
+  uint32_t RYL_THISCALL GetDigestSize() override { return kDigestSize; }
+  void RYL_THISCALL Dispose() override {}
+  void RYL_THISCALL Add(const uint8_t* data, uint32_t length) override { crc_.Add(data, length); }
+  ResultCode RYL_THISCALL GetDigest(uint8_t* out, uint32_t outLength) override;
+
+  uint32_t value() const noexcept { return crc_.Get(); }
+
+ private:
+  sys::RylMiniHashCrc32 crc_;
+};
+
+}  // namespace ryl::codec

@@ -1,0 +1,62 @@
+// Where temporary files go and what they are called.
+#include "core/output_writer.h"
+#include "core/result_helpers.h"
+#include "fs/file_operations.h"
+#include "fs/nt_path.h"
+#include "fs/path_scratch_buffer.h"
+#include "sys/environment_variable.h"
+#include "sys/guid_utils.h"
+
+namespace ryl::fs {
+namespace {
+
+constexpr char16_t kTempFilePrefix[] = u"vqz-";
+constexpr char16_t kTempFileSuffix[] = u".tmp";
+
+// The variable's value into *out, growing it as needed; kVariableNotSet when
+// it is not set.
+ResultCode ReadVariable(const char16_t* name, PathScratchBuffer* out) noexcept {
+  out->Clear();
+  // A bound only against a value that keeps growing between the calls.
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    sys::RylWideStringRecord record{out->data(), out->capacity(), 0};
+    uint32_t needed = 0;
+    const ResultCode rc = sys::RylEnvironment::GetEnvironmentVar(name, &record, &needed);
+    if (rc == RYL_E_OUT_OF_RANGE && needed != 0) {
+      RYL_RETURN_IF_FAILED(out->Reserve(needed - 1));
+      continue;
+    }
+    if (rc < 0 || rc == sys::RylEnvironment::kVariableNotSet) return rc;
+    RYL_RETURN_IF_FAILED(out->Resize(record.length));
+    return rc;
+  }
+  return RYL_E_OUT_OF_RANGE;
+}
+
+}  // namespace
+
+ResultCode GetTempDirectory(OutputBuffer* out) noexcept {
+  if (out == nullptr) return RYL_E_INVALID_ARG;
+  PathScratchBuffer value;
+  for (const char16_t* name : {u"TMP", u"TEMP", u"USERPROFILE"}) {
+    const ResultCode rc = ReadVariable(name, &value);
+    if (rc == sys::RylEnvironment::kVariableNotSet) continue;
+    RYL_RETURN_IF_FAILED(rc);
+    return GetFullPath(out, PathText(value.data(), value.size()));
+  }
+  return RYL_E_PATH_NOT_FOUND;
+}
+
+ResultCode MakeTempFileName(OutputBuffer* out) noexcept {
+  if (out == nullptr) return RYL_E_INVALID_ARG;
+  static_assert(4 + sys::RylGuidUtils::kTextLength + 4 == kTempFileNameLength);
+  sys::RylGuid identifier;
+  RYL_RETURN_IF_FAILED(sys::RylGuidUtils::CreateLuid(&identifier));
+  char16_t name[kTempFileNameLength];
+  for (int i = 0; i < 4; ++i) name[i] = kTempFilePrefix[i];
+  sys::RylGuidUtils::GetString(identifier, name + 4);
+  for (int i = 0; i < 4; ++i) name[4 + sys::RylGuidUtils::kTextLength + i] = kTempFileSuffix[i];
+  return core::WriteOutput(out, name, kTempFileNameLength);
+}
+
+}  // namespace ryl::fs

@@ -1,0 +1,170 @@
+#include "archive_test_support.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/result_matchers.h"
+#include "support/temp_dir.h"
+#include "sys/crc32_kernels.h"
+
+namespace ryl::archive::test {
+
+core::ObjectPtr<fs::MemoryStream> StreamOver(const Bytes& bytes) {
+  core::ObjectPtr<fs::MemoryStream> stream(core::MakeObject<fs::MemoryStream>());
+  uint32_t done = 0;
+  EXPECT_CODE(stream->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done), RYL_OK);
+  EXPECT_CODE(stream->Seek(0, RYL_SEEK_BEGIN), RYL_OK);
+  return stream;
+}
+
+Bytes ContentsOf(fs::MemoryStream* stream) {
+  return Bytes(reinterpret_cast<const char*>(stream->data()), stream->size());
+}
+
+Bytes Le16(uint16_t value) { return Bytes{static_cast<char>(value), static_cast<char>(value >> 8)}; }
+Bytes Le32(uint32_t value) { return Le16(static_cast<uint16_t>(value)) + Le16(static_cast<uint16_t>(value >> 16)); }
+Bytes Le64(uint64_t value) { return Le32(static_cast<uint32_t>(value)) + Le32(static_cast<uint32_t>(value >> 32)); }
+
+namespace {
+uint16_t LengthOf(const Bytes& part, int override) {
+  return static_cast<uint16_t>(override >= 0 ? override : part.size());
+}
+}  // namespace
+
+Bytes CentralBytes(const RawCentral& h) {
+  return Le32(0x02014B50) + Le16(20) + Le16(10) + Le16(h.flags) + Le16(0) + Le16(h.dosTime) + Le16(h.dosDate) +
+         Le32(0x12345678) + Le32(h.compressedSize) + Le32(h.uncompressedSize) +
+         Le16(LengthOf(h.name, h.nameLengthOverride)) + Le16(LengthOf(h.extra, h.extraLengthOverride)) +
+         Le16(LengthOf(h.comment, h.commentLengthOverride)) + Le16(0) + Le16(0) + Le32(0x20) +
+         Le32(h.localHeaderOffset) + h.name + h.extra + h.comment;
+}
+
+Bytes EndRecordBytes(uint16_t entries, uint32_t directorySize, uint32_t directoryOffset, const Bytes& comment) {
+  return Le32(0x06054B50) + Le16(0) + Le16(0) + Le16(entries) + Le16(entries) + Le32(directorySize) +
+         Le32(directoryOffset) + Le16(static_cast<uint16_t>(comment.size())) + comment;
+}
+
+Bytes ArchiveOf(const Bytes& body, const std::vector<Bytes>& centrals, const Bytes& comment) {
+  Bytes directory;
+  for (const Bytes& central : centrals) directory += central;
+  return body + directory +
+         EndRecordBytes(static_cast<uint16_t>(centrals.size()), static_cast<uint32_t>(directory.size()),
+                        static_cast<uint32_t>(body.size()), comment);
+}
+
+ZipDirectory DirectoryOf(const Bytes& bytes) {
+  auto stream = StreamOver(bytes);
+  ZipDirectory directory;
+  EXPECT_CODE(ReadZipDirectory(stream.get(), &directory), RYL_OK);
+  return directory;
+}
+
+std::u16string Utf16(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int length = static_cast<int>(utf8.size());
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, wide.data(), n);
+  return std::u16string(wide.begin(), wide.end());
+}
+
+std::string Utf8(const std::u16string& text) {
+  if (text.empty()) return {};
+  const std::wstring wide(text.begin(), text.end());
+  const int length = static_cast<int>(wide.size());
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+uint32_t Crc32(const Bytes& data) {
+  uint32_t reg = 0xFFFFFFFFu;
+  for (char c : data) reg = sys::Crc32UpdateByte(reg, static_cast<uint8_t>(c));
+  return ~reg;
+}
+
+namespace {
+
+std::u16string WindowsPathOf(std::string unixPath) {
+  for (char& c : unixPath) {
+    if (c == '/') c = '\\';
+  }
+  return Utf16("Z:" + unixPath);
+}
+
+std::string FromHex(const std::string& hex) {
+  if (hex == "-") return {};
+  std::string out;
+  for (size_t i = 0; i + 1 < hex.size(); i += 2) {
+    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  }
+  return out;
+}
+
+std::map<std::string, ManifestArchive> LoadManifest() {
+  std::map<std::string, ManifestArchive> manifest;
+  const std::u16string path = FixturePath("manifest.tsv");
+  const std::string text = ryl::test::ReadWholeFile(std::wstring(path.begin(), path.end()));
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::vector<std::string> f;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, '\t');) f.push_back(field);
+    if (f.empty()) continue;
+    ManifestArchive& archive = manifest[f.at(1)];
+    if (f[0] == "archive") {
+      archive.entries = std::stoull(f.at(2));
+      archive.comment = Utf16(FromHex(f.at(3)));
+      archive.zip64 = f.at(4) == "1";
+      archive.classicTotal = static_cast<uint16_t>(std::stoul(f.at(5)));
+    } else if (f[0] == "entry") {
+      ManifestEntry e;
+      e.index = static_cast<uint32_t>(std::stoul(f.at(2)));
+      e.name = Utf16(FromHex(f.at(3)));
+      e.flags = static_cast<uint16_t>(std::stoul(f.at(4)));
+      e.method = static_cast<uint16_t>(std::stoul(f.at(5)));
+      e.crc = static_cast<uint32_t>(std::stoul(f.at(6)));
+      e.compressedSize = std::stoull(f.at(7));
+      e.uncompressedSize = std::stoull(f.at(8));
+      e.offset = std::stoull(f.at(9));
+      e.dosDate = static_cast<uint16_t>(std::stoul(f.at(10)));
+      e.dosTime = static_cast<uint16_t>(std::stoul(f.at(11)));
+      e.time = std::stoull(f.at(12));
+      e.comment = Utf16(FromHex(f.at(13)));
+      e.versionNeeded = static_cast<uint16_t>(std::stoul(f.at(14)));
+      e.versionMadeBy = static_cast<uint16_t>(std::stoul(f.at(15)));
+      e.extras = f.at(16);
+      archive.described.push_back(e);
+    } else if (f[0] == "secret") {
+      archive.secrets[static_cast<uint32_t>(std::stoul(f.at(2)))] = {FromHex(f.at(3)), FromHex(f.at(4))};
+    }
+  }
+  return manifest;
+}
+
+}  // namespace
+
+std::u16string FixturePath(const std::string& file) { return WindowsPathOf(RYL_ARCHIVE_FIXTURE_DIR "/" + file); }
+std::u16string OutputPath(const std::string& file) { return WindowsPathOf(RYL_ARCHIVE_OUTPUT_DIR "/" + file); }
+
+Bytes ReadFixture(const std::string& file) {
+  const std::u16string path = FixturePath(file);
+  Bytes bytes = ryl::test::ReadWholeFile(std::wstring(path.begin(), path.end()));
+  if (bytes == "<missing>") {
+    ADD_FAILURE() << "fixture " << file << " is missing; the build makes it with make_fixtures.py";
+    return {};
+  }
+  return bytes;
+}
+
+const std::map<std::string, ManifestArchive>& Manifest() {
+  static const std::map<std::string, ManifestArchive> manifest = LoadManifest();
+  return manifest;
+}
+
+}  // namespace ryl::archive::test
