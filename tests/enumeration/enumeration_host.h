@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "ryl/ryl.h"
 #include "support/dll_host.h"
 #include "support/result_matchers.h"
@@ -25,30 +26,7 @@ inline RylStringView View(const std::wstring& text) { return {text.c_str(), stat
 // The handles the process holds: a leak shows as a count that grows. Wine
 // answers ProcessHandleCount with 0 whatever the process holds, so the
 // system-wide handle table is counted instead.
-inline ULONG ProcessHandles() {
-  struct HandleEntry {
-    ULONG processId;
-    UCHAR objectType;
-    UCHAR flags;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-  };
-  constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
-  std::vector<unsigned char> buffer(1 << 16);
-  NTSTATUS status;
-  ULONG needed = 0;
-  while ((status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                            &needed)) == static_cast<NTSTATUS>(0xC0000004L)) {
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status < 0) return 0;
-  const ULONG total = *reinterpret_cast<const ULONG*>(buffer.data());
-  const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
-  ULONG mine = 0;
-  for (ULONG i = 0; i < total; ++i) mine += entries[i].processId == GetCurrentProcessId() ? 1 : 0;
-  return mine;
-}
+inline ULONG ProcessHandles() { return static_cast<ULONG>(::ryl::test::ProcessHandleCount()); }
 
 // A directory of its own under the temporary directory, removed with all it
 // holds when the test ends.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "ryl/ryl.h"
 #include "support/dll_host.h"
 #include "support/result_matchers.h"
@@ -269,35 +270,7 @@ inline bool MakeJunction(const std::wstring& link, const std::wstring& target) {
 // The handles this process holds. ProcessHandleCount answers with the count
 // on Windows; Wine answers 0 whatever the process holds, and then the
 // system-wide handle table is counted for this process instead.
-inline ULONG ProcessHandles() {
-  ULONG count = 0;
-  if (NtQueryInformationProcess(GetCurrentProcess(), ProcessHandleCount, &count, sizeof count, nullptr) >= 0 &&
-      count != 0) {
-    return count;
-  }
-  struct HandleEntry {
-    ULONG processId;
-    UCHAR objectType;
-    UCHAR flags;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-  };
-  constexpr auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
-  std::vector<unsigned char> buffer(1 << 16);
-  NTSTATUS status;
-  ULONG needed = 0;
-  while ((status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                            &needed)) == static_cast<NTSTATUS>(0xC0000004L)) {
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status < 0) return 0;
-  const ULONG total = *reinterpret_cast<const ULONG*>(buffer.data());
-  const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
-  ULONG mine = 0;
-  for (ULONG i = 0; i < total; ++i) mine += entries[i].processId == GetCurrentProcessId() ? 1 : 0;
-  return mine;
-}
+inline ULONG ProcessHandles() { return static_cast<ULONG>(::ryl::test::ProcessHandleCount()); }
 
 // --- Extra volumes ----------------------------------------------------------
 

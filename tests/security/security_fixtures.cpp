@@ -1,3 +1,4 @@
+#include "support/temp_dir.h"
 #include "security_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -109,40 +110,6 @@ TestKey::~TestKey() {
   NtClose(handle_);
 }
 
-uint32_t CountOwnHandles() {
-  ULONG count = 0;
-  if (NtQueryInformationProcess(GetCurrentProcess(), ProcessHandleCount, &count, sizeof count, nullptr) == 0 &&
-      count != 0) {
-    return count;
-  }
-  struct HandleEntry {
-    ULONG ownerPid;
-    BYTE objectType;
-    BYTE flags;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-  };
-  constexpr SYSTEM_INFORMATION_CLASS kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
-  constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
-  std::vector<uint8_t> buffer(1 << 16);
-  NTSTATUS status;
-  for (;;) {
-    ULONG returned = 0;
-    status = NtQuerySystemInformation(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                      &returned);
-    if (status != kInfoLengthMismatch || buffer.size() >= (64u << 20)) break;
-    buffer.resize(buffer.size() * 2);
-  }
-  if (status != 0) return 0;
-  const ULONG entries = *reinterpret_cast<const ULONG*>(buffer.data());
-  const auto* entry = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
-  const ULONG self = GetCurrentProcessId();
-  uint32_t own = 0;
-  for (ULONG i = 0; i < entries; ++i) {
-    if (entry[i].ownerPid == self) ++own;
-  }
-  return own;
-}
+uint32_t CountOwnHandles() { return static_cast<uint32_t>(ProcessHandleCount()); }
 
 }  // namespace ryl::test
