@@ -53,6 +53,8 @@ RYL_INTERFACE ArchiveFactory {
   virtual void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) = 0;
   // Frees the factory with the allocator record it was delivered with.
   virtual void RYL_THISCALL Destroy(const AllocatorRecord* allocator) = 0;
+  // A new ZipService (ryl/zip.h), released through its slot 0. *outService
+  // is set only on success.
   virtual ResultCode RYL_THISCALL CreateZipService(ZipService** outService) = 0;
   // A deflate stream over hostStream, which must outlive it: compress true
   // writes compressed data to hostStream, false reads it from there. level is

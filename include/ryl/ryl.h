@@ -12,3 +12,4 @@
 #include "ryl/security.h"
 #include "ryl/streams.h"
 #include "ryl/string_service.h"
+#include "ryl/zip.h"

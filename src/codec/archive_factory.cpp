@@ -1,5 +1,6 @@
 #include "codec/archive_factory.h"
 
+#include "archive/zip_objects.h"
 #include "codec/host_deflate_stream.h"
 #include "core/delivery.h"
 #include "core/entry_guard.h"
@@ -14,7 +15,9 @@ void RYL_THISCALL ArchiveFactoryImpl::Destroy(const AllocatorRecord*) {
   core::DestroyPlainObject(this, &defaultHeap);
 }
 
-ResultCode RYL_THISCALL ArchiveFactoryImpl::CreateZipService(ZipService**) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL ArchiveFactoryImpl::CreateZipService(ZipService** outService) {
+  return core::GuardEntry([&] { return archive::CreateZipService(outService); });
+}
 
 ResultCode RYL_THISCALL ArchiveFactoryImpl::CreateDeflateStream(HostDeflateStream** outStream, HostStream* hostStream,
                                                                 uint8_t compress, int32_t level, uint32_t bufferSize) {

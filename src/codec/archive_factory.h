@@ -24,7 +24,7 @@ class ArchiveFactoryImpl final : public ArchiveFactory {
   }
   // Frees to the default heap whatever the record says.
   void RYL_THISCALL Destroy(const AllocatorRecord* allocator) override;
-  // The ZIP reader is not offered yet: RYL_E_NOT_IMPLEMENTED.
+  // A new ZipService on the default heap, released through its slot 0.
   ResultCode RYL_THISCALL CreateZipService(ZipService** outService) override;
   ResultCode RYL_THISCALL CreateDeflateStream(HostDeflateStream** outStream, HostStream* hostStream,
                                               uint8_t compress, int32_t level, uint32_t bufferSize) override;

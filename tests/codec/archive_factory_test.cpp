@@ -126,10 +126,14 @@ TEST_F(ArchiveFactoryTest, RefusedDeliveryReturnsItsCode) {
   EXPECT_EQ(tooNew.deliveries, 0);
 }
 
-TEST_F(ArchiveFactoryTest, ZipServiceAndTheReservedSlotAreNotOfferedYet) {
+TEST_F(ArchiveFactoryTest, CreateZipServiceDeliversAServiceAndTheReservedSlotIsNotOffered) {
   ZipService* service = reinterpret_cast<ZipService*>(0xDEADBEEF);
-  EXPECT_CODE(factory_->CreateZipService(&service), RYL_E_NOT_IMPLEMENTED);
-  EXPECT_EQ(service, reinterpret_cast<ZipService*>(0xDEADBEEF));
+  ASSERT_CODE(factory_->CreateZipService(&service), RYL_OK);
+  ASSERT_NE(service, reinterpret_cast<ZipService*>(0xDEADBEEF));
+  ASSERT_NE(service, nullptr);
+  EXPECT_CODE(service->Reserved8(), RYL_E_NOT_IMPLEMENTED);
+  service->Release();
+  EXPECT_CODE(factory_->CreateZipService(nullptr), RYL_E_INVALID_ARG);
   EXPECT_CODE(factory_->Reserved4(), RYL_E_NOT_IMPLEMENTED);
 }
 

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "info_command.h"
+#include "zip_command.h"
 
 namespace {
 
@@ -10,7 +11,8 @@ void PrintUsage() {
   std::fprintf(stderr,
                "usage: rylcli <command>\n"
                "commands:\n"
-               "  info    load the module and print the interface versions it offers\n");
+               "  info    load the module and print the interface versions it offers\n"
+               "  zip     list, extract or test ZIP archives (rylcli zip for details)\n");
 }
 
 }  // namespace
@@ -21,6 +23,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   if (std::wcscmp(argv[1], L"info") == 0) return rylcli::RunInfo();
+  if (std::wcscmp(argv[1], L"zip") == 0) return rylcli::RunZip(argc - 2, argv + 2);
   std::fprintf(stderr, "rylcli: unknown command '%ls'\n", argv[1]);
   PrintUsage();
   return 2;

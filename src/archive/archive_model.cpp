@@ -1,0 +1,209 @@
+#include "archive/archive_model.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "archive/central_directory.h"
+#include "archive/local_header.h"
+#include "archive/traditional_cipher.h"
+#include "archive/zip_names.h"
+#include "archive/zip_records.h"
+#include "archive/zip_text.h"
+#include "core/result_helpers.h"
+#include "sys/mini_hash_crc32.h"
+
+namespace ryl::archive {
+
+namespace {
+
+constexpr uint8_t kPasswordMask = 0x5A;
+// The decompressors' buffers: large for deflate, whose input arrives in big
+// reads from the archive file; bzip2 works block by block anyway.
+constexpr uint32_t kInflateBufferSize = 65536;
+constexpr uint32_t kBunzipBufferSize = 4096;
+constexpr uint32_t kCopyBufferSize = 16384;
+
+bool IsEndOfData(ResultCode rc) noexcept { return (static_cast<uint32_t>(rc) & 0xFFFF) == 0x018B; }
+
+}  // namespace
+
+std::u16string PathText(const char16_t* path, uint32_t length) {
+  if (path == nullptr) return {};
+  if (length == 0xFFFFFFFFu) return std::u16string(path);
+  return std::u16string(path, length);
+}
+
+ResultCode EntryRecord::SetPassword(const char16_t* password, int32_t length, int32_t selector) noexcept {
+  if (selector == 1) return RYL_E_UNSUPPORTED_VERSION;
+  std::u16string_view text;
+  if (password != nullptr) {
+    text = length < 0 ? std::u16string_view(password) : std::u16string_view(password, static_cast<uint32_t>(length));
+  }
+  std::vector<uint8_t> bytes;
+  RYL_RETURN_IF_FAILED(EncodePassword(text, &bytes));
+  for (uint8_t& byte : bytes) byte ^= kPasswordMask;
+  maskedPassword_ = std::move(bytes);
+  // An entry from the archive keeps its flag: the password only decrypts,
+  // unless the entry is empty and its local header is known.
+  if (!fromArchive || (header.UncompressedSize() == 0 && dataOffsetKnown)) {
+    if (maskedPassword_.empty()) {
+      header.flags = static_cast<uint16_t>(header.flags & ~kFlagEncrypted);
+    } else {
+      header.flags = static_cast<uint16_t>(header.flags | kFlagEncrypted);
+    }
+  }
+  return RYL_OK;
+}
+
+ResultCode EntryRecord::FindDataOffset() noexcept {
+  if (dataOffsetKnown) return RYL_OK;
+  if (owner == nullptr || owner->stream() == nullptr) return RYL_E_INVALID_STATE;
+  LocalHeaderInfo info;
+  RYL_RETURN_IF_FAILED(ReadLocalHeader(owner->stream(), localHeaderOffset, &info));
+  dataOffset = info.dataOffset;
+  dataOffsetKnown = true;
+  return RYL_OK;
+}
+
+ResultCode EntryRecord::OpenData() noexcept {
+  if (!IsExtractVersionSupported(header.versionNeeded) || data_ != nullptr) return RYL_E_ENTRY_UNSUPPORTED;
+  RYL_RETURN_IF_FAILED(FindDataOffset());
+  const bool encrypted = (header.flags & kFlagEncrypted) != 0;
+  if (encrypted && maskedPassword_.empty()) return RYL_E_PASSWORD_REQUIRED;
+
+  // Hostile ZIP64 sizes may reach past 2^64: the window then just runs to
+  // the end of the archive stream.
+  const uint64_t size = header.CompressedSize();
+  const uint64_t end = size > ~uint64_t{0} - dataOffset ? ~uint64_t{0} : dataOffset + size;
+  window_.reset(core::MakeObject<fs::WindowStream>(owner->stream(), dataOffset, end));
+  if (!window_) return RYL_E_OUT_OF_MEMORY;
+  SeekableStream* top = window_.get();
+
+  if (encrypted) {
+    decrypt_.reset(core::MakeObject<DecryptingStream>());
+    if (!decrypt_) {
+      CloseData();
+      return RYL_E_OUT_OF_MEMORY;
+    }
+    std::vector<uint8_t> plain(maskedPassword_);
+    for (uint8_t& byte : plain) byte ^= kPasswordMask;
+    const TraditionalKeys keys(plain.data(), plain.size());
+    std::fill(plain.begin(), plain.end(), uint8_t{0});
+    const ResultCode opened =
+        decrypt_->Open(top, keys, EncryptionCheckByte(header.flags, header.dosTime, header.crc32));
+    if (opened < 0) {
+      CloseData();
+      return opened;
+    }
+    top = decrypt_.get();
+  }
+
+  if (header.method == kMethodDeflate) {
+    inflate_.reset(core::MakeObject<codec::DeflateStream>());
+    const ResultCode rc =
+        inflate_ ? inflate_->Initialize(top, false, -1, kInflateBufferSize) : RYL_E_OUT_OF_MEMORY;
+    if (rc < 0) {
+      CloseData();
+      return rc;
+    }
+    top = inflate_.get();
+  } else if (header.method == kMethodBzip2) {
+    bunzip_.reset(core::MakeObject<codec::Bzip2Stream>());
+    const ResultCode rc = bunzip_ ? bunzip_->Initialize(top, false, kBunzipBufferSize, 9) : RYL_E_OUT_OF_MEMORY;
+    if (rc < 0) {
+      CloseData();
+      return rc;
+    }
+    top = bunzip_.get();
+  }
+  data_ = top;
+  return RYL_OK;
+}
+
+ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
+  if (data_ == nullptr || target == nullptr) return RYL_E_INVALID_STATE;
+  std::vector<uint8_t> buffer;
+  try {
+    buffer.resize(kCopyBufferSize);
+  } catch (...) {
+    return RYL_E_OUT_OF_MEMORY;
+  }
+  sys::RylMiniHashCrc32 crc;
+  crc.Initialize();
+  uint64_t total = 0;
+  for (;;) {
+    uint32_t done = 0;
+    const ResultCode read = data_->Read(buffer.data(), kCopyBufferSize, &done);
+    if (read < 0 && !IsEndOfData(read)) return read;
+    if (done != 0) {
+      crc.Add(buffer.data(), done);
+      total += done;
+      uint32_t written = 0;
+      const ResultCode write = target->Write(buffer.data(), done, &written);
+      if (write < 0) return write;
+    }
+    if (read < 0 || read == RYL_S_END_OF_DATA || done == 0) break;
+  }
+  const bool decoded = header.method == kMethodStored || header.method == kMethodDeflate ||
+                       header.method == kMethodBzip2;
+  if (decoded && (crc.Get() != header.crc32 || total != header.UncompressedSize())) return RYL_E_BAD_FORMAT;
+  return RYL_OK;
+}
+
+void EntryRecord::CloseData() noexcept {
+  data_ = nullptr;
+  bunzip_.reset();
+  inflate_.reset();
+  decrypt_.reset();
+  window_.reset();
+}
+
+ResultCode ArchiveModel::Attach(SeekableStream* stream, bool owns) noexcept {
+  Clear();
+  stream_ = stream;
+  ownsStream_ = owns;
+  ZipDirectory directory;
+  RYL_RETURN_IF_FAILED(ReadZipDirectory(stream, &directory));
+  comment_ = std::move(directory.comment);
+  isZip64_ = directory.zip64.has_value();
+  try {
+    entries_.reserve(directory.entries.size());
+  } catch (...) {
+    return RYL_E_OUT_OF_MEMORY;
+  }
+  for (CentralHeaderImage& image : directory.entries) {
+    // A record that cannot be built is skipped like an invalid name.
+    if (!IsValidEntryName(image.name)) continue;
+    core::ObjectPtr<EntryRecord> record(core::MakeObject<EntryRecord>());
+    if (!record) continue;
+    record->owner = this;
+    record->localHeaderOffset = image.LocalHeaderOffset();
+    record->header = std::move(image);
+    record->fromArchive = true;
+    entries_.push_back(std::move(record));
+  }
+  committedCount_ = entries_.size();
+  return RYL_OK;
+}
+
+void ArchiveModel::Clear() noexcept {
+  entries_.clear();
+  committedCount_ = 0;
+  comment_.clear();
+  isZip64_ = false;
+  if (stream_ != nullptr && ownsStream_) {
+    const AllocatorRecord none = {nullptr, nullptr};
+    stream_->Destroy(&none);
+  }
+  stream_ = nullptr;
+  ownsStream_ = false;
+}
+
+EntryRecord* ArchiveModel::Find(std::u16string_view name) const noexcept {
+  for (const auto& entry : entries_) {
+    if (EntryNamesMatch(entry->header.name, name)) return entry.get();
+  }
+  return nullptr;
+}
+
+}  // namespace ryl::archive

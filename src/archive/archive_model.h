@@ -1,0 +1,101 @@
+// The in-memory archive: the entries loaded from an archive's directory, in
+// directory order, and for each entry the chain of streams that delivers
+// its data (window onto the archive, decryption, decompression).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "archive/central_header_image.h"
+#include "archive/traditional_cipher_streams.h"
+#include "codec/bzip2_stream.h"
+#include "codec/deflate_stream.h"
+#include "core/object_ptr.h"
+#include "fs/window_stream.h"
+#include "ryl/streams.h"
+
+namespace ryl::archive {
+
+class ArchiveModel;
+
+class EntryRecord {
+ public:
+  EntryRecord() noexcept = default;
+  ~EntryRecord() { CloseData(); }
+  EntryRecord(const EntryRecord&) = delete;
+  EntryRecord& operator=(const EntryRecord&) = delete;
+
+  ArchiveModel* owner = nullptr;
+  CentralHeaderImage header;
+  uint64_t localHeaderOffset = ~uint64_t{0};
+  uint64_t dataOffset = 0;
+  bool dataOffsetKnown = false;
+  bool fromArchive = false;
+
+  // The password as ANSI bytes; an empty password is none. Held masked so
+  // that a memory dump does not show it in the clear.
+  [[nodiscard]] ResultCode SetPassword(const char16_t* password, int32_t length, int32_t selector) noexcept;
+  bool has_password() const noexcept { return !maskedPassword_.empty(); }
+
+  // Builds the entry's data stream. RYL_E_ENTRY_UNSUPPORTED for a version
+  // the reader cannot deliver or while a data stream is open;
+  // RYL_E_PASSWORD_REQUIRED / RYL_E_WRONG_PASSWORD for encrypted entries.
+  [[nodiscard]] ResultCode OpenData() noexcept;
+  // Copies the open data stream to target until the data ends. Data read to
+  // its end must match the directory's CRC-32 and size (RYL_E_BAD_FORMAT
+  // otherwise), except for methods the reader delivers raw, whose stored
+  // bytes are not what the CRC describes.
+  [[nodiscard]] ResultCode CopyDataTo(SeekableStream* target) noexcept;
+  void CloseData() noexcept;
+  bool data_open() const noexcept { return data_ != nullptr; }
+
+ private:
+  [[nodiscard]] ResultCode FindDataOffset() noexcept;
+
+  std::vector<uint8_t> maskedPassword_;
+  core::ObjectPtr<fs::WindowStream> window_;
+  core::ObjectPtr<DecryptingStream> decrypt_;
+  core::ObjectPtr<codec::DeflateStream> inflate_;
+  core::ObjectPtr<codec::Bzip2Stream> bunzip_;
+  SeekableStream* data_ = nullptr;
+};
+
+class ArchiveModel {
+ public:
+  ArchiveModel() noexcept = default;
+  ~ArchiveModel() { Clear(); }
+  ArchiveModel(const ArchiveModel&) = delete;
+  ArchiveModel& operator=(const ArchiveModel&) = delete;
+
+  // Takes the stream (released with the model when owns is set) and loads
+  // its directory. A stream shorter than 18 bytes is an empty archive; a
+  // missing end record fails with RYL_E_END_OF_DATA. Headers that cannot be
+  // turned into entries are skipped; only the vector failing to grow fails.
+  [[nodiscard]] ResultCode Attach(SeekableStream* stream, bool owns) noexcept;
+  void Clear() noexcept;
+
+  // The first entry whose name matches (case-sensitive, "\" equals "/").
+  [[nodiscard]] EntryRecord* Find(std::u16string_view name) const noexcept;
+
+  SeekableStream* stream() const noexcept { return stream_; }
+  const std::u16string& comment() const noexcept { return comment_; }
+  bool is_zip64() const noexcept { return isZip64_; }
+  size_t committed_count() const noexcept { return committedCount_; }
+  std::vector<core::ObjectPtr<EntryRecord>>& entries() noexcept { return entries_; }
+
+ private:
+  std::vector<core::ObjectPtr<EntryRecord>> entries_;
+  size_t committedCount_ = 0;
+  std::u16string comment_;
+  bool isZip64_ = false;
+  SeekableStream* stream_ = nullptr;
+  bool ownsStream_ = false;
+};
+
+// A path given as (pointer, length) where 0xFFFFFFFF runs to the first zero
+// unit, as a zero-terminated string for the file layer.
+[[nodiscard]] std::u16string PathText(const char16_t* path, uint32_t length);
+
+}  // namespace ryl::archive

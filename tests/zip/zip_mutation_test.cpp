@@ -1,0 +1,180 @@
+// Damaged archives: a fixed-seed run of bit flips, truncations and length
+// fields set to extremes over small valid archives of every kind. Each
+// damaged archive is opened, listed and extracted; nothing may crash or
+// hang, and every failure must be one of the reader's documented codes.
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+
+#include "support/temp_dir.h"
+#include "zip_test_support.h"
+
+namespace ryl::test {
+namespace {
+
+constexpr int kMutations = 2000;
+
+// What opening may answer for a damaged file besides success.
+const std::set<uint32_t> kOpenCodes = {0xE001018Bu /* end of data */, 0xE0010001u /* out of memory */};
+// What reading an entry may answer.
+const std::set<uint32_t> kExtractCodes = {
+    0xE001018Bu /* local header missing */, 0xE0010045u /* bad data or CRC */,
+    0xE00100A8u /* version or method refused */, 0xE001009Bu /* password required */,
+    0xE001009Cu /* wrong password */, 0xE0010091u /* data ends early */,
+    0xE0010090u /* data after the end marker */, 0xE0010001u /* out of memory */};
+
+struct FieldSpot {
+  uint32_t signature;
+  uint32_t offset;
+  uint32_t width;
+};
+// Length, size, count and offset fields of each record.
+const FieldSpot kFields[] = {
+    {0x04034B50, 4, 2},  {0x04034B50, 6, 2},  {0x04034B50, 8, 2},  {0x04034B50, 18, 4}, {0x04034B50, 22, 4},
+    {0x04034B50, 26, 2}, {0x04034B50, 28, 2}, {0x02014B50, 6, 2},  {0x02014B50, 8, 2},  {0x02014B50, 10, 2},
+    {0x02014B50, 20, 4}, {0x02014B50, 24, 4}, {0x02014B50, 28, 2}, {0x02014B50, 30, 2}, {0x02014B50, 32, 2},
+    {0x02014B50, 42, 4}, {0x06054B50, 8, 2},  {0x06054B50, 10, 2}, {0x06054B50, 12, 4}, {0x06054B50, 16, 4},
+    {0x06054B50, 20, 2}, {0x06064B50, 4, 8},  {0x06064B50, 24, 8}, {0x06064B50, 32, 8}, {0x06064B50, 40, 8},
+    {0x06064B50, 48, 8}, {0x07064B50, 8, 8},
+};
+const uint64_t kExtremes[] = {0, 1, 0x7FFFFFFFFFFFFFFFull, 0x8000000000000000ull, ~0ull, 0xFFFFFFFEull, 0x7FFF};
+
+std::vector<size_t> FindAll(const Bytes& data, uint32_t signature) {
+  std::vector<size_t> at;
+  for (size_t i = 0; i + 4 <= data.size(); ++i) {
+    uint32_t value;
+    std::memcpy(&value, data.data() + i, 4);
+    if (value == signature) at.push_back(i);
+  }
+  return at;
+}
+
+Bytes Mutate(const Bytes& base, std::mt19937& rng, int* kind) {
+  Bytes data = base;
+  *kind = static_cast<int>(rng() % 4);
+  switch (*kind) {
+    case 0: {  // bit flips anywhere
+      const int flips = 1 + static_cast<int>(rng() % 4);
+      for (int i = 0; i < flips; ++i) data[rng() % data.size()] ^= static_cast<char>(1u << (rng() % 8));
+      break;
+    }
+    case 1:  // truncation
+      data.resize(rng() % data.size());
+      break;
+    case 2: {  // a length, size, count or offset field set to an extreme
+      for (int attempt = 0; attempt < 8; ++attempt) {
+        const FieldSpot& spot = kFields[rng() % (sizeof kFields / sizeof kFields[0])];
+        const std::vector<size_t> at = FindAll(data, spot.signature);
+        if (at.empty()) continue;
+        const size_t where = at[rng() % at.size()] + spot.offset;
+        if (where + spot.width > data.size()) continue;
+        const uint64_t value = kExtremes[rng() % (sizeof kExtremes / sizeof kExtremes[0])];
+        std::memcpy(data.data() + where, &value, spot.width);
+        break;
+      }
+      break;
+    }
+    default: {  // random bytes in the directory and end records
+      const size_t tail = std::min<size_t>(data.size(), 200);
+      const int changes = 1 + static_cast<int>(rng() % 3);
+      for (int i = 0; i < changes; ++i) data[data.size() - 1 - rng() % tail] = static_cast<char>(rng());
+      break;
+    }
+  }
+  return data;
+}
+
+class ZipMutationTest : public ZipServiceTest {};
+
+TEST_F(ZipMutationTest, DamagedArchivesFailOnlyWithTheReadersCodes) {
+  const char* const bases[] = {"mutate_stored.zip", "mutate_deflated.zip", "mutate_bzip2.zip",
+                               "mutate_encrypted.zip", "mutate_zip64.zip"};
+  std::vector<Bytes> originals;
+  for (const char* base : bases) {
+    originals.push_back(ReadFixture(base));
+    ASSERT_GT(originals.back().size(), 100u) << base;
+  }
+  TempDir temp;
+  const std::wstring path = temp.File(L"m.zip");
+  const std::wstring target = temp.File(L"m.out");
+  std::mt19937 rng(20261208u);
+  std::map<uint32_t, int> openResults;
+  std::map<uint32_t, int> extractResults;
+  int unexpected = 0;
+  const unsigned long handlesBefore = ProcessHandleCount();
+  for (int i = 0; i < kMutations; ++i) {
+    const size_t which = rng() % originals.size();
+    int kind = 0;
+    const Bytes damaged = Mutate(originals[which], rng, &kind);
+    ASSERT_TRUE(WriteWholeFile(path, damaged));
+    Archive* archive = nullptr;
+    const ResultCode opened = service_->OpenArchive(&archive, path.c_str(), static_cast<uint32_t>(path.size()));
+    ++openResults[static_cast<uint32_t>(opened)];
+    if (opened < 0) {
+      if (kOpenCodes.count(static_cast<uint32_t>(opened)) == 0 && ++unexpected <= 20) {
+        ADD_FAILURE() << "mutation " << i << " (kind " << kind << ", base " << bases[which] << "): open gave 0x"
+                      << std::hex << static_cast<uint32_t>(opened);
+      }
+      continue;
+    }
+    ASSERT_NE(archive, nullptr);
+    EntryEnumerator* enumerator = nullptr;
+    ASSERT_CODE(archive->CreateEnumerator(&enumerator), RYL_OK);
+    uint32_t listed = 0;
+    std::u16string firstName;
+    ArchiveEntry* entry = nullptr;
+    while (enumerator->Current(&entry) == RYL_OK) {
+      RylStringView view = {nullptr, 0};
+      entry->GetName(&view);
+      if (listed == 0) firstName.assign(reinterpret_cast<const char16_t*>(view.data), view.length);
+      (void)entry->GetComment(&view);
+      (void)entry->GetUncompressedSize();
+      (void)entry->GetCompressedSize();
+      (void)entry->GetTime();
+      if (entry->IsEncrypted()) {
+        EXPECT_CODE(entry->SetPassword(W(u"zip secret"), -1, 0), RYL_OK);
+      }
+      SinkHostStream sink;
+      const ResultCode extracted = entry->ExtractTo(&sink);
+      ++extractResults[static_cast<uint32_t>(extracted)];
+      if (extracted < 0) {
+        EXPECT_TRUE(sink.data.empty()) << "mutation " << i << ": a failed extraction is cut back";
+        if (kExtractCodes.count(static_cast<uint32_t>(extracted)) == 0 && ++unexpected <= 20) {
+          ADD_FAILURE() << "mutation " << i << " (kind " << kind << ", base " << bases[which]
+                        << "): extraction gave 0x" << std::hex << static_cast<uint32_t>(extracted);
+        }
+      }
+      ++listed;
+      if (enumerator->MoveNext() != RYL_OK) break;
+    }
+    EXPECT_EQ(listed, archive->GetEntryCount());
+    enumerator->Release();
+    archive->Release();
+    if (i % 10 == 0 && !firstName.empty()) {
+      const std::u16string password = u"zip secret";
+      const ResultCode rc =
+          service_->ExtractEntryToFile(path.c_str(), static_cast<uint32_t>(path.size()), W(firstName),
+                                       Len(firstName), target.c_str(), 0, W(password), Len(password), 0);
+      if (rc < 0) {
+        EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES)
+            << "mutation " << i << ": a failed extraction leaves no file";
+      }
+      DeleteFileW(target.c_str());
+    }
+  }
+  EXPECT_EQ(unexpected, 0);
+  EXPECT_EQ(ProcessHandleCount(), handlesBefore);
+  // The run must exercise both outcomes, or it tests nothing.
+  EXPECT_GT(openResults[0], kMutations / 4);
+  EXPECT_GT(openResults[0xE001018Bu], 0);
+  EXPECT_GT(extractResults[0], 100);
+  EXPECT_GT(extractResults[0xE0010045u], 10);
+  for (const auto& [code, count] : openResults) std::printf("open 0x%08X: %d\n", code, count);
+  for (const auto& [code, count] : extractResults) std::printf("extract 0x%08X: %d\n", code, count);
+}
+
+}  // namespace
+}  // namespace ryl::test
