@@ -48,7 +48,10 @@ RylStringView* RYL_THISCALL ArchiveEntryImpl::GetComment(RylStringView* result) 
 
 uint8_t RYL_THISCALL ArchiveEntryImpl::IsEncrypted() { return (record_->header.flags & kFlagEncrypted) != 0; }
 
-uint8_t RYL_THISCALL ArchiveEntryImpl::IsVersionSupported() { return record_->header.versionNeeded < 21; }
+// The same gate as extraction: ZIP64 (45) and bzip2 (46) entries are read.
+uint8_t RYL_THISCALL ArchiveEntryImpl::IsVersionSupported() {
+  return IsExtractVersionSupported(record_->header.versionNeeded) ? 1 : 0;
+}
 
 uint8_t RYL_THISCALL ArchiveEntryImpl::IsDirectory() {
   return (record_->header.externalAttributes & kExternalAttributesDirectory) != 0;

@@ -203,7 +203,7 @@ TEST_F(ZipReaderTest, GettersReportWhatTheDirectorySays) {
   ArchiveEntry* bz = Find(archive, u"text.txt");
   ASSERT_NE(bz, nullptr);
   EXPECT_EQ(bz->GetMethod(), 3u);
-  EXPECT_EQ(bz->IsVersionSupported(), 0) << "version 46 is not below 21";
+  EXPECT_EQ(bz->IsVersionSupported(), 1) << "bzip2 entries (version 46) are read";
   bz->Release();
   ArchiveEntry* utf8 = Find(archive, u"\u00fcber/\u65e5\u672c.txt");
   ASSERT_NE(utf8, nullptr);
@@ -396,7 +396,7 @@ TEST_F(ZipReaderTest, Zip64ArchivesFromToolsExtract) {
     ASSERT_NE(archive, nullptr);
     ArchiveEntry* entry = Find(archive, u"noise.bin");
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->IsVersionSupported(), 0) << "version 45";
+    EXPECT_EQ(entry->IsVersionSupported(), 1) << "ZIP64 entries (version 45) are read";
     EXPECT_EQ(entry->GetUncompressedSize(), 70000u);
     Bytes data;
     EXPECT_CODE(Extract(entry, &data), RYL_OK);
@@ -451,7 +451,7 @@ TEST_F(ZipReaderTest, VersionsAboveTwentyAreRefusedExceptTheZip64Ones) {
     ASSERT_EQ(archive->GetEntryCount(), 1u) << "listed whatever its version";
     ArchiveEntry* entry = Find(archive, u"v.txt");
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->IsVersionSupported(), 0);
+    EXPECT_EQ(entry->IsVersionSupported(), version == 45 || version == 46 ? 1 : 0);
     Bytes data;
     const std::wstring target = temp_.File(L"v.out");
     if (version == 45 || version == 46) {
