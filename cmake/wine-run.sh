@@ -29,7 +29,9 @@ case "${1:-}" in
     ensure_prefix
     # A persistent server keeps every test start cheap for the whole run. It
     # must not hold CTest's output pipe, or CTest waits for it to exit.
-    wineserver -p </dev/null >/dev/null 2>&1
+    # A server already running for this prefix (a benchmark, a hand run) is
+    # reused rather than treated as a failure.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
     # The first Wine process of a session starts the system services, which
     # stay for the server's life holding whatever stdio they inherited. Start
     # them here, detached, rather than from a test whose pipes CTest watches.

@@ -106,6 +106,57 @@ escaped = [p for p in os.listdir(os.path.join(WORK, "jail")) if p != "inside"]
 check(escaped == [], "nothing was written outside the target: %s" % escaped)
 check(not os.path.exists(os.path.join(WORK, "up.txt")), "nothing two levels up either")
 
+# a failed entry leaves no partial file behind, and the others still come out.
+for name, entry in (("damaged.zip", "damaged.txt"), ("damaged_deflate.zip", "d.txt")):
+    target = os.path.join(WORK, "failed_" + name)
+    rc, out, err = rylcli("extract", win(fixture(name)), win(target))
+    check(rc == 1 and ("failed: %s: 0xE0010045" % entry) in err, "%s: the CRC failure is reported: %s" % (name, err))
+    check(not os.path.exists(os.path.join(target, entry)), "%s: the damaged entry leaves no file" % name)
+target = os.path.join(WORK, "wrong_password")
+rc, out, err = rylcli("extract", "-p", "wrong", win(fixture("infozip_encrypted.zip")), win(target))
+check(rc == 1 and "0xE001009C" in err, "extract with a wrong password reports it: %s" % err)
+with zipfile.ZipFile(fixture("infozip_encrypted.zip")) as z:
+    for info in z.infolist():
+        if info.flag_bits & 1:
+            check(not os.path.exists(os.path.join(target, info.filename)),
+                  "wrong password: %s leaves no file" % info.filename)
+target = os.path.join(WORK, "no_password")
+rc, out, err = rylcli("extract", win(fixture("infozip_encrypted.zip")), win(target))
+check(rc == 1 and "0xE001009B" in err, "extract without the password reports it is required: %s" % err)
+
+# An existing file is replaced, not appended to; a named entry given with "/"
+# or "\\" lands under its stored name.
+target = os.path.join(WORK, "replace")
+os.makedirs(os.path.join(target, "sub"))
+with open(os.path.join(target, "sub", "inner.txt"), "wb") as f:
+    f.write(b"old content that is longer than the entry's data " * 100)
+rc, out, err = rylcli("extract", win(fixture("infozip_deflate.zip")), win(target), "sub/inner.txt")
+with zipfile.ZipFile(fixture("infozip_deflate.zip")) as z:
+    expected = z.read("sub/inner.txt")
+check(rc == 0 and open(os.path.join(target, "sub", "inner.txt"), "rb").read() == expected,
+      "an existing file is replaced by the entry: %s" % err)
+
+# Many entries in many directories, from one opening of the archive; a short
+# run prints no progress lines.
+many = os.path.join(WORK, "many.zip")
+contents = {}
+with zipfile.ZipFile(many, "w", zipfile.ZIP_DEFLATED) as z:
+    for i in range(3000):
+        name = "d%02d/e%d/file%05d.txt" % (i % 37, i % 3, i)
+        contents[name] = (b"entry %d\n" % i) * (i % 50) + (b"\x00\xff" * (i % 7))
+        z.writestr(name, contents[name])
+    z.writestr("big.bin", os.urandom(3 * 1024 * 1024 + 17))
+target = os.path.join(WORK, "many")
+rc, out, err = rylcli("extract", win(many), win(target))
+check(rc == 0, "extract of 3001 entries succeeds: %s" % err[:500])
+check(out.count("extracted: ") == 3001, "every entry is reported extracted")
+wrong = [n for n, data in contents.items() if open(os.path.join(target, n), "rb").read() != data]
+check(wrong == [], "all 3000 small entries byte-identical: %s" % wrong[:5])
+with zipfile.ZipFile(many) as z:
+    check(open(os.path.join(target, "big.bin"), "rb").read() == z.read("big.bin"),
+          "the large entry is byte-identical")
+check("progress:" not in out, "progress never mixes with the list of extracted entries")
+
 shutil.rmtree(WORK, ignore_errors=True)
 print("%d failures" % len(failures))
 sys.exit(1 if failures else 0)

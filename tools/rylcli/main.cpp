@@ -1,4 +1,6 @@
 // rylcli: a command-line host of rylutil.dll, built only on the public SDK.
+#include <windows.h>
+
 #include <cstdio>
 #include <cwchar>
 
@@ -18,6 +20,12 @@ void PrintUsage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  // The C runtime may leave stdout unbuffered when it is not a terminal it
+  // recognises, and a listing of 100,000 entries then costs a system call
+  // per line. Only a real console needs every line at once; files and pipes
+  // get a full buffer.
+  DWORD mode = 0;
+  if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   if (argc < 2) {
     PrintUsage();
     return 2;

@@ -5,9 +5,14 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
+#include <deque>
+#include <memory>
 #include <cwchar>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "module_session.h"
@@ -186,16 +191,6 @@ int List(RootFactory* root, const Options& options) {
   return 0;
 }
 
-// As the archive matches names: case counts, "\\" and "/" are one.
-bool SameEntryName(const std::wstring& given, const std::wstring& stored) {
-  if (given.size() != stored.size()) return false;
-  for (size_t i = 0; i < given.size(); ++i) {
-    const bool separators = (given[i] == L'/' || given[i] == L'\\') && (stored[i] == L'/' || stored[i] == L'\\');
-    if (given[i] != stored[i] && !separators) return false;
-  }
-  return true;
-}
-
 bool EnsureDirectories(const std::wstring& path) {
   // Creates every missing directory of path, outermost first.
   for (size_t at = path.find(L'\\', 3); ; at = path.find(L'\\', at + 1)) {
@@ -208,6 +203,313 @@ bool EnsureDirectories(const std::wstring& path) {
   }
 }
 
+// What a long extraction tells the user on stderr: at most one line a
+// second, so that a quick run stays silent and a slow one never looks hung.
+class Progress {
+ public:
+  explicit Progress(uint32_t total) : total_(total), start_(GetTickCount64()), last_(start_) {}
+
+  void AddBytes(uint64_t count) {
+    bytes_ += count;
+    Tick();
+  }
+  void EntryDone() {
+    ++entries_;
+    Tick();
+  }
+  // Closes the report with the final figures, if a report was begun.
+  void Finish() {
+    if (reported_) Print();
+  }
+
+ private:
+  void Tick() {
+    const uint64_t now = GetTickCount64();
+    if (now - last_ < 1000) return;
+    last_ = now;
+    reported_ = true;
+    Print();
+  }
+  void Print() {
+    std::fprintf(stderr, "progress: %u/%u entries, %.1f MiB, %.1f s\n", entries_, total_,
+                 static_cast<double>(bytes_) / (1024.0 * 1024.0),
+                 static_cast<double>(GetTickCount64() - start_) / 1000.0);
+  }
+
+  uint32_t total_;
+  uint32_t entries_ = 0;
+  uint64_t bytes_ = 0;
+  uint64_t start_;
+  uint64_t last_;
+  bool reported_ = false;
+};
+
+// A Win32 error as the module itself reports one it has no code of its own for.
+ResultCode FromWin32(DWORD error) {
+  if (error == ERROR_ACCESS_DENIED) return RYL_E_ACCESS_DENIED;
+  if (error == ERROR_PATH_NOT_FOUND) return RYL_E_PATH_NOT_FOUND;
+  return RYL_RESULT(0xE0070000u | (error & 0xFFFFu));
+}
+
+// One extracted file as the writer thread sees it. error is set once, by
+// whichever thread first sees a write fail; done turns true when the file
+// has been closed (and removed again if it did not come out whole).
+struct PendingFile {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  std::wstring path;
+  std::atomic<DWORD> error{0};
+  std::atomic<bool> done{false};
+};
+
+// Writes extracted data on a thread of its own, so that the disk works while
+// the library decodes the next piece: extraction then costs about the larger
+// of the two rather than their sum. Jobs run in the order they were given,
+// so files complete in directory order.
+class BackgroundWriter {
+ public:
+  static constexpr size_t kBufferSize = 1u << 20;
+
+  BackgroundWriter() {
+    InitializeSRWLock(&lock_);
+    InitializeConditionVariable(&work_);
+    InitializeConditionVariable(&space_);
+    thread_ = CreateThread(nullptr, 0, &BackgroundWriter::Main, this, 0, nullptr);
+  }
+  ~BackgroundWriter() {
+    AcquireSRWLockExclusive(&lock_);
+    stopping_ = true;
+    WakeAllConditionVariable(&work_);
+    ReleaseSRWLockExclusive(&lock_);
+    if (thread_ != nullptr) {
+      WaitForSingleObject(thread_, INFINITE);
+      CloseHandle(thread_);
+    }
+  }
+  bool started() const { return thread_ != nullptr; }
+
+  // An empty buffer with room for kBufferSize bytes.
+  std::vector<char> TakeBuffer() {
+    AcquireSRWLockExclusive(&lock_);
+    std::vector<char> buffer;
+    if (!free_.empty()) {
+      buffer = std::move(free_.back());
+      free_.pop_back();
+    }
+    ReleaseSRWLockExclusive(&lock_);
+    buffer.clear();
+    buffer.reserve(kBufferSize);
+    return buffer;
+  }
+
+  // Queues data for the file, then its closing when close is set; waits
+  // while too many buffers are in flight, which bounds the memory used.
+  void Submit(const std::shared_ptr<PendingFile>& file, std::vector<char> data, bool close) {
+    AcquireSRWLockExclusive(&lock_);
+    while (jobs_.size() >= kMaxJobs) SleepConditionVariableSRW(&space_, &lock_, INFINITE, 0);
+    jobs_.push_back(Job{file, std::move(data), close});
+    WakeAllConditionVariable(&work_);
+    ReleaseSRWLockExclusive(&lock_);
+  }
+
+  // Waits until every queued job has run.
+  void Drain() {
+    AcquireSRWLockExclusive(&lock_);
+    while (!jobs_.empty() || busy_) SleepConditionVariableSRW(&space_, &lock_, INFINITE, 0);
+    ReleaseSRWLockExclusive(&lock_);
+  }
+
+ private:
+  static constexpr size_t kMaxJobs = 16;
+  struct Job {
+    std::shared_ptr<PendingFile> file;
+    std::vector<char> data;
+    bool close;
+  };
+
+  static DWORD WINAPI Main(void* self) {
+    static_cast<BackgroundWriter*>(self)->Run();
+    return 0;
+  }
+
+  void Run() {
+    for (;;) {
+      AcquireSRWLockExclusive(&lock_);
+      while (jobs_.empty() && !stopping_) SleepConditionVariableSRW(&work_, &lock_, INFINITE, 0);
+      if (jobs_.empty()) {
+        ReleaseSRWLockExclusive(&lock_);
+        return;
+      }
+      Job job = std::move(jobs_.front());
+      jobs_.pop_front();
+      busy_ = true;
+      ReleaseSRWLockExclusive(&lock_);
+
+      PendingFile& file = *job.file;
+      if (file.error == 0 && !job.data.empty() && !WriteAll(file.handle, job.data.data(), job.data.size())) {
+        file.error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+      }
+      if (job.close) {
+        if (!CloseHandle(file.handle) && file.error == 0) file.error = GetLastError();
+        file.handle = INVALID_HANDLE_VALUE;
+        // A partial or corrupt file must not pass for the entry.
+        if (file.error != 0) DeleteFileW(file.path.c_str());
+        file.done = true;
+      }
+
+      AcquireSRWLockExclusive(&lock_);
+      busy_ = false;
+      if (job.data.capacity() >= kBufferSize && free_.size() < kMaxJobs + 2) free_.push_back(std::move(job.data));
+      WakeAllConditionVariable(&space_);
+      ReleaseSRWLockExclusive(&lock_);
+    }
+  }
+
+  static bool WriteAll(HANDLE handle, const char* bytes, size_t count) {
+    while (count != 0) {
+      DWORD written = 0;
+      if (!WriteFile(handle, bytes, static_cast<DWORD>(count), &written, nullptr) || written == 0) return false;
+      bytes += written;
+      count -= written;
+    }
+    return true;
+  }
+
+  SRWLOCK lock_;
+  CONDITION_VARIABLE work_;
+  CONDITION_VARIABLE space_;
+  HANDLE thread_ = nullptr;
+  std::deque<Job> jobs_;
+  std::vector<std::vector<char>> free_;
+  bool busy_ = false;
+  bool stopping_ = false;
+};
+
+// An extracted entry's file, as any host would hand one to the library: the
+// library only writes, tells and (after a failure) cuts back. Data is
+// gathered into large buffers that the writer thread puts on disk.
+class FileHostStream final : public HostStream {
+ public:
+  FileHostStream(std::shared_ptr<PendingFile> file, BackgroundWriter* writer, Progress* progress)
+      : file_(std::move(file)), writer_(writer), progress_(progress), buffer_(writer->TakeBuffer()) {}
+
+  // Hands the rest to the writer and has the file closed; removed there too
+  // when keep is false or a write failed.
+  void Finish(bool keep) {
+    if (!keep && file_->error == 0) file_->error = ERROR_CANCELLED;
+    writer_->Submit(file_, std::move(buffer_), true);
+  }
+
+  void RYL_THISCALL Release() override {}
+  uint8_t RYL_THISCALL IsOpen() override { return 1; }
+  uint8_t RYL_THISCALL Reserved2() override { return 1; }
+  uint8_t RYL_THISCALL Reserved3() override { return 1; }
+  ResultCode RYL_THISCALL ReadAt(uint64_t, void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL Read(void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL WriteAt(uint64_t, const void*, uint32_t, uint32_t*) override {
+    return RYL_E_NOT_IMPLEMENTED;
+  }
+  ResultCode RYL_THISCALL Write(const void* buffer, uint32_t count, uint32_t* outDone) override {
+    if (file_->error != 0) return FromWin32(file_->error);
+    const char* bytes = static_cast<const char*>(buffer);
+    uint32_t left = count;
+    while (left != 0) {
+      const size_t room = BackgroundWriter::kBufferSize - buffer_.size();
+      const size_t piece = left < room ? left : room;
+      buffer_.insert(buffer_.end(), bytes, bytes + piece);
+      bytes += piece;
+      left -= static_cast<uint32_t>(piece);
+      if (buffer_.size() == BackgroundWriter::kBufferSize) {
+        writer_->Submit(file_, std::move(buffer_), false);
+        buffer_ = writer_->TakeBuffer();
+      }
+    }
+    position_ += count;
+    if (outDone != nullptr) *outDone = count;
+    progress_->AddBytes(count);
+    return RYL_OK;
+  }
+  ResultCode RYL_THISCALL Tell(uint64_t* out) override {
+    *out = position_;
+    return RYL_OK;
+  }
+  ResultCode RYL_THISCALL Seek(int64_t, uint32_t) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL GetSize(uint64_t* out) override {
+    *out = position_;
+    return RYL_OK;
+  }
+  // Only ever a cut back after a failure: rare, so it simply waits for the
+  // writer to be idle and works on the file directly.
+  ResultCode RYL_THISCALL SetSize(uint64_t size) override {
+    writer_->Submit(file_, std::move(buffer_), false);
+    buffer_ = writer_->TakeBuffer();
+    writer_->Drain();
+    if (file_->error != 0) return FromWin32(file_->error);
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFilePointerEx(file_->handle, at, nullptr, FILE_BEGIN) || !SetEndOfFile(file_->handle)) {
+      file_->error = GetLastError();
+      return FromWin32(file_->error);
+    }
+    position_ = size;
+    return RYL_OK;
+  }
+  uint8_t RYL_THISCALL CanSaveState(uint32_t) override { return 0; }
+  ResultCode RYL_THISCALL SaveState(HostStream*, RylHandleMarshaller*) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL LoadState(HostStream*, RylHandleMarshaller*) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL Map(uint64_t, uint32_t, HostMappedView**, uint8_t) override {
+    return RYL_E_NOT_IMPLEMENTED;
+  }
+  void RYL_THISCALL Dispose() override {}
+
+ private:
+  std::shared_ptr<PendingFile> file_;
+  BackgroundWriter* writer_;
+  Progress* progress_;
+  std::vector<char> buffer_;
+  uint64_t position_ = 0;
+};
+
+// What the user is told about each entry, in directory order: a file's line
+// waits until the writer has closed it, since only then is it known whether
+// it came out whole.
+class Report {
+ public:
+  void Line(bool error, std::string text) {
+    lines_.push_back(Pending{nullptr, error, std::move(text), {}});
+    PrintReady();
+  }
+  void File(std::shared_ptr<PendingFile> file, std::string name) {
+    lines_.push_back(Pending{std::move(file), false, {}, std::move(name)});
+    PrintReady();
+  }
+  // Prints every line that is final, in order; returns the failures seen.
+  int PrintReady() {
+    while (!lines_.empty() && (lines_.front().file == nullptr || lines_.front().file->done)) {
+      Pending& front = lines_.front();
+      if (front.file == nullptr) {
+        std::fprintf(front.error ? stderr : stdout, "%s\n", front.text.c_str());
+      } else if (front.file->error != 0) {
+        std::fprintf(stderr, "failed: %s: %s\n", front.name.c_str(), DescribeResult(FromWin32(front.file->error)));
+        ++failures_;
+      } else {
+        std::printf("extracted: %s\n", front.name.c_str());
+      }
+      lines_.pop_front();
+    }
+    return failures_;
+  }
+
+ private:
+  struct Pending {
+    std::shared_ptr<PendingFile> file;
+    bool error;
+    std::string text;
+    std::string name;
+  };
+  std::deque<Pending> lines_;
+  int failures_ = 0;
+};
+
 int Extract(RootFactory* root, const Options& options) {
   OpenedArchive opened;
   if (!opened.Open(root, options.archive)) return 1;
@@ -217,19 +519,27 @@ int Extract(RootFactory* root, const Options& options) {
     std::fprintf(stderr, "rylcli: cannot create '%s'\n", Out(base).c_str());
     return 1;
   }
-  std::vector<bool> found(options.names.size(), false);
+  Archive* archive = opened.archive();
+  BackgroundWriter writer;
+  if (!writer.started()) {
+    std::fprintf(stderr, "rylcli: cannot start the writer thread\n");
+    return 1;
+  }
+  Report report;
   int failures = 0;
-  ForEachEntry(opened.archive(), [&](ArchiveEntry* entry, const std::wstring& name) {
-    if (!options.names.empty()) {
-      bool wanted = false;
-      for (size_t i = 0; i < options.names.size(); ++i) {
-        if (SameEntryName(options.names[i], name)) wanted = found[i] = true;
-      }
-      if (!wanted) return;
-    }
+  // Directories already known to exist: asking the file system again for
+  // each entry costs, under Wine, as much as writing a small entry's data.
+  std::unordered_set<std::wstring> knownDirectories;
+  Progress progress(options.names.empty() ? archive->GetEntryCount()
+                                          : static_cast<uint32_t>(options.names.size()));
+  auto fail = [&](const std::string& text) {
+    report.Line(true, text);
+    ++failures;
+  };
+  auto extractOne = [&](ArchiveEntry* entry, const std::wstring& name) {
+    const std::string shown = Out(name);
     if (!IsSafeEntryName(name.c_str(), static_cast<unsigned>(name.size()))) {
-      std::fprintf(stderr, "refused: %s (the name leaves the target directory)\n", Out(name).c_str());
-      ++failures;
+      fail("refused: " + shown + " (the name leaves the target directory)");
       return;
     }
     std::wstring target = base + L"\\" + name;
@@ -238,37 +548,69 @@ int Extract(RootFactory* root, const Options& options) {
     }
     if (entry->IsDirectory()) {
       if (!EnsureDirectories(target.substr(0, target.size() - 1))) {
-        std::fprintf(stderr, "failed: %s (cannot create the directory)\n", Out(name).c_str());
-        ++failures;
+        fail("failed: " + shown + " (cannot create the directory)");
       } else {
-        std::printf("created: %s\n", Out(name).c_str());
+        report.Line(false, "created: " + shown);
       }
       return;
     }
-    const size_t slash = target.rfind(L'\\');
-    if (!EnsureDirectories(target.substr(0, slash))) {
-      std::fprintf(stderr, "failed: %s (cannot create its directory)\n", Out(name).c_str());
-      ++failures;
+    const std::wstring parent = target.substr(0, target.rfind(L'\\'));
+    if (knownDirectories.count(parent) == 0) {
+      if (!EnsureDirectories(parent)) {
+        fail("failed: " + shown + " (cannot create its directory)");
+        return;
+      }
+      knownDirectories.insert(parent);
+    }
+    if (options.hasPassword) {
+      const ResultCode set =
+          entry->SetPassword(options.password.c_str(), static_cast<int32_t>(options.password.size()), 0);
+      if (RylFailed(set)) {
+        fail("failed: " + shown + ": " + DescribeResult(set));
+        return;
+      }
+    }
+    auto file = std::make_shared<PendingFile>();
+    file->path = target;
+    file->handle = CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+    if (file->handle == INVALID_HANDLE_VALUE) {
+      fail("failed: " + shown + ": " + DescribeResult(FromWin32(GetLastError())));
       return;
     }
-    const std::wstring& password = options.password;
-    const ResultCode rc = opened.service()->ExtractEntryToFile(
-        options.archive.c_str(), static_cast<uint32_t>(options.archive.size()), name.c_str(),
-        static_cast<uint32_t>(name.size()), target.c_str(), 0, password.c_str(),
-        options.hasPassword ? static_cast<uint32_t>(password.size()) : 0, 0);
+    FileHostStream stream(file, &writer, &progress);
+    const ResultCode rc = entry->ExtractTo(&stream);
+    stream.Finish(!RylFailed(rc));
     if (RylFailed(rc)) {
-      std::fprintf(stderr, "failed: %s: %s\n", Out(name).c_str(), DescribeResult(rc));
-      ++failures;
+      fail("failed: " + shown + ": " + DescribeResult(rc));
     } else {
-      std::printf("extracted: %s\n", Out(name).c_str());
+      report.File(std::move(file), shown);
     }
-  });
-  for (size_t i = 0; i < options.names.size(); ++i) {
-    if (!found[i]) {
-      std::fprintf(stderr, "not in the archive: %s\n", Out(options.names[i]).c_str());
-      ++failures;
+  };
+  if (options.names.empty()) {
+    ForEachEntry(archive, [&](ArchiveEntry* entry, const std::wstring& name) {
+      extractOne(entry, name);
+      progress.EntryDone();
+    });
+  } else {
+    for (const std::wstring& wanted : options.names) {
+      ArchiveEntry* entry = nullptr;
+      const ResultCode found = archive->FindEntry(&entry, wanted.c_str(), static_cast<uint32_t>(wanted.size()));
+      if (RylFailed(found)) {
+        fail("not in the archive: " + Out(wanted));
+      } else {
+        // The stored name, not the one given: it decides the target path.
+        RylStringView name = {nullptr, 0};
+        entry->GetName(&name);
+        extractOne(entry, Text(name));
+        entry->Release();
+      }
+      progress.EntryDone();
     }
   }
+  writer.Drain();
+  failures += report.PrintReady();
+  progress.Finish();
   return failures == 0 ? 0 : 1;
 }
 
