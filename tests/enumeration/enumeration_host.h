@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/module_fixture.h"
 #include "support/temp_dir.h"
 #include "ryl/ryl.h"
 #include "support/dll_host.h"
@@ -90,25 +91,12 @@ class ScratchDirectory {
 
 // The DLL loaded and initialised, the file-system service delivered, and a
 // scratch directory ready.
-class EnumerationTest : public ::testing::Test {
+class EnumerationTest : public ModuleTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dll_.loaded());
-    ASSERT_CODE(dll_.Init(), RYL_OK);
-    void* root = nullptr;
-    ASSERT_CODE(dll_.GetObject(kRylRootInterfaceId, &root), RYL_OK);
-    root_ = static_cast<RootFactory*>(root);
-    StoringReceiver fs(3);
-    ASSERT_CODE(root_->GetFileSystemService(&fs.record), RYL_OK);
-    fs_ = static_cast<FileSystemService*>(fs.object);
+    ModuleTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(dir_.ready());
-  }
-
-  void TearDown() override {
-    if (root_ != nullptr) {
-      EXPECT_EQ(root_->Release(), 0u);
-    }
-    EXPECT_CODE(dll_.Finish(), RYL_OK);
   }
 
   // A host enumerator (slot 3) over path; null when creation failed, with
@@ -159,9 +147,6 @@ class EnumerationTest : public ::testing::Test {
     return text;
   }
 
-  DllHost dll_;
-  RootFactory* root_ = nullptr;
-  FileSystemService* fs_ = nullptr;
   ScratchDirectory dir_;
 };
 

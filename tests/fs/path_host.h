@@ -13,6 +13,7 @@
 
 #include "core/growable_buffer.h"
 #include "ryl/ryl.h"
+#include "support/module_fixture.h"
 #include "support/dll_host.h"
 #include "support/result_matchers.h"
 
@@ -104,35 +105,9 @@ class GrowableHostText {
 };
 
 // The DLL loaded and initialised, the root acquired, both services delivered.
-class PathServicesTest : public ::testing::Test {
+class PathServicesTest : public ModuleTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dll_.loaded());
-    ASSERT_CODE(dll_.Init(), RYL_OK);
-    void* root = nullptr;
-    ASSERT_CODE(dll_.GetObject(kRylRootInterfaceId, &root), RYL_OK);
-    root_ = static_cast<RootFactory*>(root);
-    StoringReceiver strings(2);
-    ASSERT_CODE(root_->GetStringService(&strings.record), RYL_OK);
-    strings_ = static_cast<StringService*>(strings.object);
-    StoringReceiver fs(3);
-    ASSERT_CODE(root_->GetFileSystemService(&fs.record), RYL_OK);
-    fs_ = static_cast<FileSystemService*>(fs.object);
-  }
-
-  void TearDown() override {
-    if (root_ != nullptr) {
-      EXPECT_EQ(root_->Release(), 0u);
-    }
-    EXPECT_CODE(dll_.Finish(), RYL_OK);
-  }
-
   static uint32_t Len(const std::wstring& s) { return static_cast<uint32_t>(s.size()); }
-
-  DllHost dll_;
-  RootFactory* root_ = nullptr;
-  StringService* strings_ = nullptr;
-  FileSystemService* fs_ = nullptr;
 };
 
 // A path of exactly `length` characters: prefix, then `\` + "a"-names, then

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/module_fixture.h"
 #include "support/temp_dir.h"
 #include "ryl/ryl.h"
 #include "support/dll_host.h"
@@ -316,25 +317,12 @@ inline ExtraVolumes ReadExtraVolumes() {
 
 // The DLL loaded and initialised, the file-system service delivered, and a
 // scratch directory on C: ready.
-class FsServiceTest : public ::testing::Test {
+class FsServiceTest : public ModuleTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(dll_.loaded());
-    ASSERT_CODE(dll_.Init(), RYL_OK);
-    void* root = nullptr;
-    ASSERT_CODE(dll_.GetObject(kRylRootInterfaceId, &root), RYL_OK);
-    root_ = static_cast<RootFactory*>(root);
-    StoringReceiver fs(3);
-    ASSERT_CODE(root_->GetFileSystemService(&fs.record), RYL_OK);
-    fs_ = static_cast<FileSystemService*>(fs.object);
+    ModuleTest::SetUp();
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(dir_.ready());
-  }
-
-  void TearDown() override {
-    if (root_ != nullptr) {
-      EXPECT_EQ(root_->Release(), 0u);
-    }
-    EXPECT_CODE(dll_.Finish(), RYL_OK);
   }
 
   std::wstring Path(const std::wstring& name) const { return dir_ / name; }
@@ -351,9 +339,6 @@ class FsServiceTest : public ::testing::Test {
     return fs_->DeleteFile(path.c_str(), Len(path), flags);
   }
 
-  DllHost dll_;
-  RootFactory* root_ = nullptr;
-  FileSystemService* fs_ = nullptr;
   ScratchDirectory dir_;
 };
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ryl/ryl.h"
+#include "support/module_fixture.h"
 #include "support/dll_host.h"
 #include "support/result_matchers.h"
 
@@ -184,32 +185,10 @@ using WideBuffer = TestBuffer<wchar_t>;
 
 // The DLL loaded and initialised, the root acquired and the string service
 // delivered at version 2.
-class StringServiceTest : public ::testing::Test {
+class StringServiceTest : public ModuleTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dll_.loaded());
-    ASSERT_CODE(dll_.Init(), RYL_OK);
-    void* root = nullptr;
-    ASSERT_CODE(dll_.GetObject(kRylRootInterfaceId, &root), RYL_OK);
-    root_ = static_cast<RootFactory*>(root);
-    StoringReceiver receiver(2);
-    ASSERT_CODE(root_->GetStringService(&receiver.record), RYL_OK);
-    strings_ = static_cast<StringService*>(receiver.object);
-  }
-
-  void TearDown() override {
-    if (root_ != nullptr) {
-      EXPECT_EQ(root_->Release(), 0u);
-    }
-    EXPECT_CODE(dll_.Finish(), RYL_OK);
-  }
-
   static uint32_t Len(const ByteText& text) { return static_cast<uint32_t>(text.size()); }
   static uint32_t Len(const std::wstring& text) { return static_cast<uint32_t>(text.size()); }
-
-  DllHost dll_;
-  RootFactory* root_ = nullptr;
-  StringService* strings_ = nullptr;
 };
 
 inline std::wstring Wide(const std::vector<wchar_t>& units) { return std::wstring(units.begin(), units.end()); }
