@@ -194,12 +194,8 @@ struct Writer {
   bool Room(uint32_t bytes) const noexcept { return static_cast<uint32_t>(limit - out) >= bytes; }
 };
 
-struct Latin1Writer : Writer {
-  ResultCode Put(uint32_t codePoint) noexcept {
-    if (!Room(1)) return RYL_E_OUT_OF_RANGE;
-    *out++ = static_cast<uint8_t>(codePoint < 0x100 ? codePoint : '?');
-    return RYL_OK;
-  }
+// Latin-1 and UTF-8 both write a code point below 0x80 as that one byte.
+struct SingleByteAsciiWriter : Writer {
   bool PutAsciiBytes8(const uint8_t* source) noexcept {
     if (!Room(8)) return false;
     std::memcpy(out, source, 8);
@@ -220,7 +216,15 @@ struct Latin1Writer : Writer {
   }
 };
 
-struct Utf8Writer : Writer {
+struct Latin1Writer : SingleByteAsciiWriter {
+  ResultCode Put(uint32_t codePoint) noexcept {
+    if (!Room(1)) return RYL_E_OUT_OF_RANGE;
+    *out++ = static_cast<uint8_t>(codePoint < 0x100 ? codePoint : '?');
+    return RYL_OK;
+  }
+};
+
+struct Utf8Writer : SingleByteAsciiWriter {
   ResultCode Put(uint32_t codePoint) noexcept {
     if (codePoint > 0x10FFFF) return RYL_E_BAD_FORMAT;
     const uint32_t length = Utf8Length(codePoint);
@@ -247,24 +251,6 @@ struct Utf8Writer : Writer {
     }
     out += length;
     return RYL_OK;
-  }
-  bool PutAsciiBytes8(const uint8_t* source) noexcept {
-    if (!Room(8)) return false;
-    std::memcpy(out, source, 8);
-    out += 8;
-    return true;
-  }
-  bool PutAsciiPrefix(const uint8_t* source, unsigned count) noexcept {
-    if (!Room(count)) return false;
-    std::memcpy(out, source, count);
-    out += count;
-    return true;
-  }
-  bool PutAsciiUnits8(const uint8_t* source) noexcept {
-    if (!Room(8)) return false;
-    for (int i = 0; i < 8; ++i) out[i] = source[2 * i];
-    out += 8;
-    return true;
   }
 };
 
