@@ -24,9 +24,9 @@
 #include <vector>
 
 #include "codec/deflate_stream.h"
-#include "fs/memory_stream.h"
-#include "sys/crc32_kernels.h"
-#include "sys/mini_hash_crc32.h"
+#include "streams/memory_stream.h"
+#include "sys/codec/crc32_kernels.h"
+#include "sys/codec/mini_hash_crc32.h"
 
 namespace {
 
@@ -176,8 +176,8 @@ bool BenchInflate() {
   const bool ok = BestOf(
       15,
       [&] {
-        ryl::fs::MemoryStream source(packed.data(), static_cast<uint32_t>(packed.size()),
-                                     static_cast<uint32_t>(packed.size()), ryl::fs::MemoryStream::kReadOnly);
+        ryl::streams::MemoryStream source(packed.data(), static_cast<uint32_t>(packed.size()),
+                                     static_cast<uint32_t>(packed.size()), ryl::streams::MemoryStream::kReadOnly);
         ryl::codec::DeflateStream stream;
         if (stream.Initialize(&source, false, 0, ryl::codec::DeflateStream::kArchiveBufferSize) < 0) return false;
         oursTotal = 0;
@@ -226,7 +226,7 @@ bool BenchDeflate() {
   const bool ok = BestOf(
       5,
       [&] {
-        ryl::fs::MemoryStream target(ourOut.data(), 0, static_cast<uint32_t>(ourOut.size()), 0);
+        ryl::streams::MemoryStream target(ourOut.data(), 0, static_cast<uint32_t>(ourOut.size()), 0);
         ryl::codec::DeflateStream stream;
         if (stream.Initialize(&target, true, 6, ryl::codec::DeflateStream::kArchiveBufferSize) < 0) return false;
         for (size_t at = 0; at < data.size(); at += 1 << 20) {

@@ -10,7 +10,7 @@
 #include "archive/zip_records.h"
 #include "archive/zip_text.h"
 #include "core/result_helpers.h"
-#include "sys/mini_hash_crc32.h"
+#include "sys/codec/mini_hash_crc32.h"
 
 namespace ryl::archive {
 
@@ -23,15 +23,7 @@ constexpr uint32_t kInflateBufferSize = 65536;
 constexpr uint32_t kBunzipBufferSize = 4096;
 constexpr uint32_t kCopyBufferSize = 16384;
 
-bool IsEndOfData(ResultCode rc) noexcept { return (static_cast<uint32_t>(rc) & 0xFFFF) == 0x018B; }
-
 }  // namespace
-
-std::u16string PathText(const char16_t* path, uint32_t length) {
-  if (path == nullptr) return {};
-  if (length == 0xFFFFFFFFu) return std::u16string(path);
-  return std::u16string(path, length);
-}
 
 ResultCode EntryRecord::SetPassword(const char16_t* password, int32_t length, int32_t selector) noexcept {
   if (selector == 1) return RYL_E_UNSUPPORTED_VERSION;
@@ -75,7 +67,7 @@ ResultCode EntryRecord::OpenData() noexcept {
   // the end of the archive stream.
   const uint64_t size = header.CompressedSize();
   const uint64_t end = size > ~uint64_t{0} - dataOffset ? ~uint64_t{0} : dataOffset + size;
-  window_.reset(core::MakeObject<fs::WindowStream>(owner->stream(), dataOffset, end));
+  window_.reset(core::MakeObject<streams::WindowStream>(owner->stream(), dataOffset, end));
   if (!window_) return RYL_E_OUT_OF_MEMORY;
   SeekableStream* top = window_.get();
 
@@ -134,7 +126,7 @@ ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
   for (;;) {
     uint32_t done = 0;
     const ResultCode read = data_->Read(buffer.data(), kCopyBufferSize, &done);
-    if (read < 0 && !IsEndOfData(read)) return read;
+    if (read < 0 && !core::IsEndOfData(read)) return read;
     if (done != 0) {
       crc.Add(buffer.data(), done);
       total += done;
@@ -158,12 +150,11 @@ void EntryRecord::CloseData() noexcept {
   window_.reset();
 }
 
-ResultCode ArchiveModel::Attach(SeekableStream* stream, bool owns) noexcept {
+ResultCode ArchiveModel::Attach(streams::OwnedStream stream) noexcept {
   Clear();
-  stream_ = stream;
-  ownsStream_ = owns;
+  stream_ = std::move(stream);
   ZipDirectory directory;
-  RYL_RETURN_IF_FAILED(ReadZipDirectory(stream, &directory));
+  RYL_RETURN_IF_FAILED(ReadZipDirectory(stream_.get(), &directory));
   comment_ = std::move(directory.comment);
   isZip64_ = directory.zip64.has_value();
   try {
@@ -191,12 +182,7 @@ void ArchiveModel::Clear() noexcept {
   committedCount_ = 0;
   comment_.clear();
   isZip64_ = false;
-  if (stream_ != nullptr && ownsStream_) {
-    const AllocatorRecord none = {nullptr, nullptr};
-    stream_->Destroy(&none);
-  }
-  stream_ = nullptr;
-  ownsStream_ = false;
+  stream_.reset();
 }
 
 EntryRecord* ArchiveModel::Find(std::u16string_view name) const noexcept {

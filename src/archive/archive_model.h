@@ -13,8 +13,9 @@
 #include "codec/bzip2_stream.h"
 #include "codec/deflate_stream.h"
 #include "core/object_ptr.h"
-#include "fs/window_stream.h"
 #include "ryl/streams.h"
+#include "streams/owned_stream.h"
+#include "streams/window_stream.h"
 
 namespace ryl::archive {
 
@@ -55,7 +56,7 @@ class EntryRecord {
   [[nodiscard]] ResultCode FindDataOffset() noexcept;
 
   std::vector<uint8_t> maskedPassword_;
-  core::ObjectPtr<fs::WindowStream> window_;
+  core::ObjectPtr<streams::WindowStream> window_;
   core::ObjectPtr<DecryptingStream> decrypt_;
   core::ObjectPtr<codec::DeflateStream> inflate_;
   core::ObjectPtr<codec::Bzip2Stream> bunzip_;
@@ -69,17 +70,17 @@ class ArchiveModel {
   ArchiveModel(const ArchiveModel&) = delete;
   ArchiveModel& operator=(const ArchiveModel&) = delete;
 
-  // Takes the stream (released with the model when owns is set) and loads
-  // its directory. A stream shorter than 18 bytes is an empty archive; a
-  // missing end record fails with RYL_E_END_OF_DATA. Headers that cannot be
-  // turned into entries are skipped; only the vector failing to grow fails.
-  [[nodiscard]] ResultCode Attach(SeekableStream* stream, bool owns) noexcept;
+  // Takes the stream (released with the model) and loads its directory. A
+  // stream shorter than 18 bytes is an empty archive; a missing end record
+  // fails with RYL_E_END_OF_DATA. Headers that cannot be turned into entries
+  // are skipped; only the vector failing to grow fails.
+  [[nodiscard]] ResultCode Attach(streams::OwnedStream stream) noexcept;
   void Clear() noexcept;
 
   // The first entry whose name matches (case-sensitive, "\" equals "/").
   [[nodiscard]] EntryRecord* Find(std::u16string_view name) const noexcept;
 
-  SeekableStream* stream() const noexcept { return stream_; }
+  SeekableStream* stream() const noexcept { return stream_.get(); }
   const std::u16string& comment() const noexcept { return comment_; }
   bool is_zip64() const noexcept { return isZip64_; }
   size_t committed_count() const noexcept { return committedCount_; }
@@ -90,12 +91,7 @@ class ArchiveModel {
   size_t committedCount_ = 0;
   std::u16string comment_;
   bool isZip64_ = false;
-  SeekableStream* stream_ = nullptr;
-  bool ownsStream_ = false;
+  streams::OwnedStream stream_;
 };
-
-// A path given as (pointer, length) where 0xFFFFFFFF runs to the first zero
-// unit, as a zero-terminated string for the file layer.
-[[nodiscard]] std::u16string PathText(const char16_t* path, uint32_t length);
 
 }  // namespace ryl::archive

@@ -3,7 +3,7 @@
 #include "archive/byte_order.h"
 #include "archive/zip_records.h"
 #include "core/result_helpers.h"
-#include "sys/crc32_kernels.h"
+#include "sys/codec/crc32_kernels.h"
 #include "sys/random.h"
 
 namespace ryl::archive {

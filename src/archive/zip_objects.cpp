@@ -4,20 +4,16 @@
 
 #include "archive/zip_records.h"
 #include "core/entry_guard.h"
+#include "core/host_text.h"
 #include "core/result_helpers.h"
-#include "fs/file_operations.h"
-#include "fs/file_stream.h"
-#include "fs/host_stream_adapter.h"
+#include "streams/host_stream_adapter.h"
 
 namespace ryl::archive {
 
 namespace {
 
-constexpr AllocatorRecord kDefaultHeap = {nullptr, nullptr};
-constexpr uint32_t kShareRead = 1;
-constexpr uint32_t kShareWrite = 2;
-
-const char16_t* Units(const RylChar16* text) noexcept { return reinterpret_cast<const char16_t*>(text); }
+using core::AsUtf16;
+using core::HostText;
 
 RylStringView* ViewOf(const std::u16string& text, RylStringView* result) noexcept {
   if (result == nullptr) return result;
@@ -26,17 +22,11 @@ RylStringView* ViewOf(const std::u16string& text, RylStringView* result) noexcep
   return result;
 }
 
-std::u16string_view NameView(const RylChar16* name, uint32_t length) noexcept {
-  if (name == nullptr) return {};
-  if (length == 0xFFFFFFFFu) return std::u16string_view(Units(name));
-  return std::u16string_view(Units(name), length);
-}
-
 }  // namespace
 
 // --- ArchiveEntryImpl ---------------------------------------------------------
 
-void RYL_THISCALL ArchiveEntryImpl::Release() { core::DestroyPlainObject(this, &kDefaultHeap); }
+void RYL_THISCALL ArchiveEntryImpl::Release() { core::DestroyDefaultHeapObject(this); }
 
 RylStringView* RYL_THISCALL ArchiveEntryImpl::GetName(RylStringView* result) {
   return ViewOf(record_->header.name, result);
@@ -67,14 +57,14 @@ uint32_t RYL_THISCALL ArchiveEntryImpl::GetMethod() {
 }
 
 ResultCode RYL_THISCALL ArchiveEntryImpl::SetPassword(const RylChar16* password, int32_t length, int32_t selector) {
-  return core::GuardEntry([&] { return record_->SetPassword(Units(password), length, selector); });
+  return core::GuardEntry([&] { return record_->SetPassword(AsUtf16(password), length, selector); });
 }
 
 ResultCode RYL_THISCALL ArchiveEntryImpl::ExtractTo(HostStream* destination) {
   return core::GuardEntry([&]() -> ResultCode {
     if (destination == nullptr) return RYL_E_INVALID_ARG;
     RYL_RETURN_IF_FAILED(record_->OpenData());
-    fs::HostStreamAdapter target(destination);
+    streams::HostStreamAdapter target(destination);
     uint64_t start = 0;
     const bool startKnown = destination->Tell(&start) >= 0;
     const ResultCode copied = record_->CopyDataTo(&target);
@@ -87,7 +77,7 @@ ResultCode RYL_THISCALL ArchiveEntryImpl::ExtractTo(HostStream* destination) {
 
 // --- EntryEnumeratorImpl ------------------------------------------------------
 
-void RYL_THISCALL EntryEnumeratorImpl::Release() { core::DestroyPlainObject(this, &kDefaultHeap); }
+void RYL_THISCALL EntryEnumeratorImpl::Release() { core::DestroyDefaultHeapObject(this); }
 
 ResultCode RYL_THISCALL EntryEnumeratorImpl::Current(ArchiveEntry** outEntry) {
   return core::GuardEntry([&]() -> ResultCode {
@@ -116,7 +106,7 @@ ResultCode RYL_THISCALL EntryEnumeratorImpl::Reset() {
 
 // --- ArchiveImpl --------------------------------------------------------------
 
-void RYL_THISCALL ArchiveImpl::Release() { core::DestroyPlainObject(this, &kDefaultHeap); }
+void RYL_THISCALL ArchiveImpl::Release() { core::DestroyDefaultHeapObject(this); }
 
 RylStringView* RYL_THISCALL ArchiveImpl::GetComment(RylStringView* result) {
   return ViewOf(model_->comment(), result);
@@ -125,7 +115,7 @@ RylStringView* RYL_THISCALL ArchiveImpl::GetComment(RylStringView* result) {
 ResultCode RYL_THISCALL ArchiveImpl::FindEntry(ArchiveEntry** outEntry, const RylChar16* name, uint32_t nameLength) {
   return core::GuardEntry([&]() -> ResultCode {
     if (outEntry == nullptr) return RYL_E_INVALID_ARG;
-    EntryRecord* record = model_->Find(NameView(name, nameLength));
+    EntryRecord* record = model_->Find(HostText(name, nameLength));
     if (record == nullptr) return RYL_E_ELEMENT_NOT_FOUND;
     ArchiveEntryImpl* handle = core::MakeObject<ArchiveEntryImpl>(record);
     if (handle == nullptr) return RYL_E_OUT_OF_MEMORY;
@@ -146,27 +136,27 @@ ResultCode RYL_THISCALL ArchiveImpl::CreateEnumerator(EntryEnumerator** outEnume
 
 // --- ZipServiceImpl -----------------------------------------------------------
 
-ResultCode OpenArchiveModel(const char16_t* path, uint32_t pathLength, core::ObjectPtr<ArchiveModel>* outModel) {
-  const std::u16string text = PathText(path, pathLength);
+ResultCode OpenArchiveModel(const ArchiveFiles& files, const char16_t* path, uint32_t pathLength,
+                            core::ObjectPtr<ArchiveModel>* outModel) {
+  const std::u16string text(HostText(path, pathLength));
   core::ObjectPtr<ArchiveModel> model(core::MakeObject<ArchiveModel>());
   if (!model) return RYL_E_OUT_OF_MEMORY;
-  core::ObjectPtr<fs::FileStream> file(core::MakeObject<fs::FileStream>());
-  if (!file) return RYL_E_OUT_OF_MEMORY;
-  RYL_RETURN_IF_FAILED(file->Open(text.c_str(), fs::kOpenOrCreate, 0, fs::kAccessRead, kShareRead, 0));
+  streams::OwnedStream file;
+  RYL_RETURN_IF_FAILED(files.OpenForReading(text.c_str(), &file));
   // The model owns the file from here on, whatever the load says.
-  RYL_RETURN_IF_FAILED(model->Attach(file.release(), true));
+  RYL_RETURN_IF_FAILED(model->Attach(std::move(file)));
   *outModel = std::move(model);
   return RYL_OK;
 }
 
-void RYL_THISCALL ZipServiceImpl::Release() { core::DestroyPlainObject(this, &kDefaultHeap); }
+void RYL_THISCALL ZipServiceImpl::Release() { core::DestroyDefaultHeapObject(this); }
 
 ResultCode RYL_THISCALL ZipServiceImpl::OpenArchive(Archive** outArchive, const RylChar16* path,
                                                    uint32_t pathLength) {
   return core::GuardEntry([&]() -> ResultCode {
     if (outArchive == nullptr || path == nullptr) return RYL_E_INVALID_ARG;
     core::ObjectPtr<ArchiveModel> model;
-    RYL_RETURN_IF_FAILED(OpenArchiveModel(Units(path), pathLength, &model));
+    RYL_RETURN_IF_FAILED(OpenArchiveModel(*files_, AsUtf16(path), pathLength, &model));
     ArchiveImpl* archive = core::MakeObject<ArchiveImpl>(model.get());
     if (archive == nullptr) return RYL_E_OUT_OF_MEMORY;
     (void)model.release();
@@ -181,8 +171,8 @@ ResultCode RYL_THISCALL ZipServiceImpl::ContainsEntry(uint8_t* outContains, cons
   return core::GuardEntry([&]() -> ResultCode {
     if (outContains == nullptr || path == nullptr) return RYL_E_INVALID_ARG;
     core::ObjectPtr<ArchiveModel> model;
-    RYL_RETURN_IF_FAILED(OpenArchiveModel(Units(path), pathLength, &model));
-    *outContains = model->Find(NameView(name, nameLength)) != nullptr ? 1 : 0;
+    RYL_RETURN_IF_FAILED(OpenArchiveModel(*files_, AsUtf16(path), pathLength, &model));
+    *outContains = model->Find(HostText(name, nameLength)) != nullptr ? 1 : 0;
     return RYL_OK;
   });
 }
@@ -195,34 +185,32 @@ ResultCode RYL_THISCALL ZipServiceImpl::ExtractEntryToFile(const RylChar16* path
   return core::GuardEntry([&]() -> ResultCode {
     if (path == nullptr || destinationPath == nullptr) return RYL_E_INVALID_ARG;
     core::ObjectPtr<ArchiveModel> model;
-    RYL_RETURN_IF_FAILED(OpenArchiveModel(Units(path), pathLength, &model));
-    EntryRecord* record = model->Find(NameView(name, nameLength));
+    RYL_RETURN_IF_FAILED(OpenArchiveModel(*files_, AsUtf16(path), pathLength, &model));
+    EntryRecord* record = model->Find(HostText(name, nameLength));
     if (record == nullptr) return RYL_E_FILE_NOT_FOUND;
     if (passwordLength != 0) {
-      RYL_RETURN_IF_FAILED(record->SetPassword(Units(password), static_cast<int32_t>(passwordLength),
+      RYL_RETURN_IF_FAILED(record->SetPassword(AsUtf16(password), static_cast<int32_t>(passwordLength),
                                                passwordSelector));
     }
     RYL_RETURN_IF_FAILED(record->OpenData());
 
-    const std::u16string destination(Units(destinationPath));
-    core::ObjectPtr<fs::FileStream> file(core::MakeObject<fs::FileStream>());
-    if (!file) return RYL_E_OUT_OF_MEMORY;
-    RYL_RETURN_IF_FAILED(
-        file->Open(destination.c_str(), fs::kCreateOrTruncate, 0, fs::kAccessWrite, kShareWrite, 0));
+    const std::u16string destination(AsUtf16(destinationPath));
+    streams::OwnedStream file;
+    RYL_RETURN_IF_FAILED(files_->CreateForWriting(destination.c_str(), &file));
     ResultCode rc = record->CopyDataTo(file.get());
     record->CloseData();
     const ResultCode closed = file->Close();
     if (rc >= 0 && closed < 0) rc = closed;
     file.reset();
     // A partial or corrupt file must not pass for the entry.
-    if (rc < 0) (void)fs::DeleteFile(destination.c_str(), static_cast<uint32_t>(destination.size()), 0);
+    if (rc < 0) files_->RemoveIncomplete(destination.c_str());
     return rc;
   });
 }
 
-ResultCode CreateZipService(ZipService** outService) noexcept {
-  if (outService == nullptr) return RYL_E_INVALID_ARG;
-  ZipServiceImpl* service = core::MakeObject<ZipServiceImpl>();
+ResultCode CreateZipService(const ArchiveFiles* files, ZipService** outService) noexcept {
+  if (outService == nullptr || files == nullptr) return RYL_E_INVALID_ARG;
+  ZipServiceImpl* service = core::MakeObject<ZipServiceImpl>(files);
   if (service == nullptr) return RYL_E_OUT_OF_MEMORY;
   *outService = service;
   return RYL_OK;

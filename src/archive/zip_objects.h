@@ -3,6 +3,7 @@
 // points at a record the model owns.
 #pragma once
 
+#include "archive/archive_files.h"
 #include "archive/archive_model.h"
 #include "core/object_ptr.h"
 #include "ryl/zip.h"
@@ -76,7 +77,7 @@ class ArchiveImpl final : public Archive {
 
 class ZipServiceImpl final : public ZipService {
  public:
-  ZipServiceImpl() noexcept = default;
+  explicit ZipServiceImpl(const ArchiveFiles* files) noexcept : files_(files) {}
 
   void RYL_THISCALL Release() override;
   ResultCode RYL_THISCALL CreateArchive(Archive**) override { return RYL_E_NOT_IMPLEMENTED; }
@@ -103,14 +104,18 @@ class ZipServiceImpl final : public ZipService {
   ResultCode RYL_THISCALL Reserved8() override { return RYL_E_NOT_IMPLEMENTED; }
   ResultCode RYL_THISCALL Reserved9() override { return RYL_E_NOT_IMPLEMENTED; }
   ResultCode RYL_THISCALL Reserved10() override { return RYL_E_NOT_IMPLEMENTED; }
+
+ private:
+  const ArchiveFiles* files_;
 };
 
-// A new service on the default heap, for the archive factory.
-[[nodiscard]] ResultCode CreateZipService(ZipService** outService) noexcept;
+// A new service on the default heap, for the archive factory; files must
+// outlive it.
+[[nodiscard]] ResultCode CreateZipService(const ArchiveFiles* files, ZipService** outService) noexcept;
 
 // Opens the archive file at path (created empty when missing; read access,
 // others may read) into a new model. *outModel set only on success.
-[[nodiscard]] ResultCode OpenArchiveModel(const char16_t* path, uint32_t pathLength,
+[[nodiscard]] ResultCode OpenArchiveModel(const ArchiveFiles& files, const char16_t* path, uint32_t pathLength,
                                           core::ObjectPtr<ArchiveModel>* outModel);
 
 }  // namespace ryl::archive

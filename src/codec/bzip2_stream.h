@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "codec/codec_stream.h"
-#include "sys/bz2_context.h"
+#include "sys/codec/bz2_context.h"
 
 namespace ryl::codec {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "codec/hash_algorithm.h"
-#include "sys/mini_hash_crc32.h"
+#include "sys/codec/mini_hash_crc32.h"
 
 namespace ryl::codec {
 

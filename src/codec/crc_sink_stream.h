@@ -4,7 +4,7 @@
 
 #include "core/query.h"
 #include "ryl/streams.h"
-#include "sys/mini_hash_crc32.h"
+#include "sys/codec/mini_hash_crc32.h"
 
 namespace ryl::codec {
 

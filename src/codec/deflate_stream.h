@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "codec/codec_stream.h"
-#include "fs/host_stream_adapter.h"
-#include "sys/deflate_context.h"
+#include "streams/host_stream_adapter.h"
+#include "sys/codec/deflate_context.h"
 
 namespace ryl::codec {
 
@@ -34,7 +34,7 @@ class DeflateStream final : public CodecStream<sys::RylDeflateContext, DeflateSt
                                             uint32_t bufferSize) noexcept;
 
  private:
-  std::optional<fs::HostStreamAdapter> hostAdapter_;
+  std::optional<streams::HostStreamAdapter> hostAdapter_;
 };
 
 }  // namespace ryl::codec

@@ -19,8 +19,7 @@ ResultCode HostDeflateStreamImpl::Create(HostStream* host, bool compress, int32_
 }
 
 void RYL_THISCALL HostDeflateStreamImpl::Release() {
-  const AllocatorRecord none = {nullptr, nullptr};
-  core::DestroyPlainObject(this, &none);
+  core::DestroyDefaultHeapObject(this);
 }
 
 ResultCode RYL_THISCALL HostDeflateStreamImpl::Read(void* buffer, uint32_t count, uint32_t* outDone) {
@@ -44,8 +43,7 @@ void RYL_THISCALL HostDeflateStreamImpl::Dispose() {
   if (inner == nullptr || !ownsInner_) return;
   // Release has no way to report a failed flush; Finish is how to learn it.
   (void)inner->Close();
-  const AllocatorRecord none = {nullptr, nullptr};
-  inner->Destroy(&none);
+  inner->Destroy(&core::kDefaultHeap);
 }
 
 }  // namespace ryl::codec

@@ -27,6 +27,13 @@ void DestroyPlainObject(T* object, const AllocatorRecord* allocator) noexcept {
   FreeObjectMemory(object, allocator);
 }
 
+// The same for an object that lives on the default heap whatever its creator
+// was asked, as the library's internal and handed-out objects do.
+template <typename T>
+void DestroyDefaultHeapObject(T* object) noexcept {
+  DestroyPlainObject(object, &kDefaultHeap);
+}
+
 [[nodiscard]] inline ResultCode CallDeliver(const ObjectReceiver* receiver, void* object) noexcept {
   if (receiver->callbacks->Deliver == nullptr) return RYL_E_INVALID_ARG;
   return receiver->callbacks->Deliver(object, receiver->context);
@@ -44,7 +51,7 @@ template <typename T, typename Init>
   if (receiver->requestedVersion > T::kHighestVersion) return RYL_E_UNSUPPORTED_VERSION;
 
   const AllocatorRecord allocator =
-      placement == Placement::kReceiverAllocator ? receiver->allocator : AllocatorRecord{nullptr, nullptr};
+      placement == Placement::kReceiverAllocator ? receiver->allocator : kDefaultHeap;
   void* memory = nullptr;
   const ResultCode allocated = AllocateObjectMemory(&memory, sizeof(T), &allocator);
   if (allocated < 0) return allocated;

@@ -8,6 +8,9 @@
 
 namespace ryl::core {
 
+// The record that names the process's default heap: no allocator table.
+inline constexpr AllocatorRecord kDefaultHeap = {nullptr, nullptr};
+
 // A null record or a record with a null table means the default heap.
 // Allocator failures are passed on unchanged; a failing default heap gives
 // RYL_E_OUT_OF_MEMORY. *out is written only on success.

@@ -44,10 +44,7 @@ class ObjectPtr {
   [[nodiscard]] T* release() noexcept { return std::exchange(object_, nullptr); }
   void reset(T* object = nullptr) noexcept {
     T* old = std::exchange(object_, object);
-    if (old != nullptr) {
-      const AllocatorRecord none = {nullptr, nullptr};
-      DestroyPlainObject(old, &none);
-    }
+    if (old != nullptr) DestroyDefaultHeapObject(old);
   }
 
  private:

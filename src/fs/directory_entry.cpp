@@ -16,7 +16,7 @@ namespace ryl::fs {
 namespace {
 
 // Empty text crosses the boundary as (null, 0), as every view of the path code.
-RylStringView* WriteView(RylStringView* result, PathText text) noexcept {
+RylStringView* WriteView(RylStringView* result, strings::PathText text) noexcept {
   if (result == nullptr) return result;
   result->data = text.empty() ? nullptr : reinterpret_cast<const RylChar16*>(text.data());
   result->length = static_cast<uint32_t>(text.size());
@@ -31,20 +31,20 @@ constexpr uint32_t kReadIntoParts = sys::kPartOwner | sys::kPartGroup | sys::kPa
 
 }  // namespace
 
-ResultCode DirectoryEntryObject::FullPathInto(PathScratchBuffer* out) const noexcept {
+ResultCode DirectoryEntryObject::FullPathInto(strings::PathScratchBuffer* out) const noexcept {
   core::GrowableBuffer<char16_t> full;
-  RYL_RETURN_IF_FAILED(verbatim_ ? JoinVerbatim(full.Output(), directory(), record_.Name())
-                                 : CombinePaths(full.Output(), directory(), record_.Name()));
+  RYL_RETURN_IF_FAILED(verbatim_ ? strings::JoinVerbatim(full.Output(), directory(), record_.Name())
+                                 : strings::CombinePaths(full.Output(), directory(), record_.Name()));
   return out->Assign(full.data(), full.size());
 }
 
-ResultCode DirectoryEntryObject::AsSecurityObject(PathScratchBuffer* path, sys::RylWinObject* out) const noexcept {
+ResultCode DirectoryEntryObject::AsSecurityObject(strings::PathScratchBuffer* path, sys::RylWinObject* out) const noexcept {
   RYL_RETURN_IF_FAILED(FullPathInto(path));
   *out = sys::RylWinObject{sys::kRylWinObjectFile, path->c_str(), nullptr};
   return RYL_OK;
 }
 
-ResultCode DirectoryEntryObject::Assign(const EntryRecord& record, PathText directory, bool verbatim) noexcept {
+ResultCode DirectoryEntryObject::Assign(const EntryRecord& record, strings::PathText directory, bool verbatim) noexcept {
   // The directory is copied first: it is the only step that can fail.
   if (directory.data() != directory_.data()) {
     RYL_RETURN_IF_FAILED(directory_.Assign(directory.data(), static_cast<uint32_t>(directory.size())));
@@ -62,8 +62,7 @@ void RYL_THISCALL DirectoryEntryObject::Destroy(const AllocatorRecord* allocator
   // The enumerator owns a lent entry; freeing it here would free memory in
   // the middle of the enumerator.
   if (lent_) return;
-  const AllocatorRecord none = {nullptr, nullptr};
-  core::DestroyPlainObject(this, allocator != nullptr ? allocator : &none);
+  core::DestroyPlainObject(this, allocator);
 }
 
 RylStringView* RYL_THISCALL DirectoryEntryObject::GetName(RylStringView* result) {
@@ -77,8 +76,8 @@ RylStringView* RYL_THISCALL DirectoryEntryObject::GetDirectory(RylStringView* re
 ResultCode RYL_THISCALL DirectoryEntryObject::GetFullPath(OutputBuffer* output) {
   return core::GuardEntry([&]() -> ResultCode {
     if (output == nullptr) return RYL_E_INVALID_ARG;
-    return verbatim_ ? JoinVerbatim(output, directory(), record_.Name())
-                     : CombinePaths(output, directory(), record_.Name());
+    return verbatim_ ? strings::JoinVerbatim(output, directory(), record_.Name())
+                     : strings::CombinePaths(output, directory(), record_.Name());
   });
 }
 
@@ -97,7 +96,7 @@ uint64_t RYL_THISCALL DirectoryEntryObject::GetAttributes() { return record_.att
 ResultCode RYL_THISCALL DirectoryEntryObject::ReadSecurity(RylSecurityObject* descriptor) {
   return core::GuardEntry([&]() -> ResultCode {
     if (descriptor == nullptr) return RYL_E_INVALID_ARG;
-    PathScratchBuffer path;
+    strings::PathScratchBuffer path;
     sys::RylWinObject object{};
     RYL_RETURN_IF_FAILED(AsSecurityObject(&path, &object));
     return security::ReadSecurityDescriptorInto(object, kReadParts, descriptor);
@@ -114,7 +113,7 @@ ResultCode RYL_THISCALL DirectoryEntryObject::ApplySecurity(RylSecurityObject* d
     // into the library's object, which checks it, before anything is opened.
     sys::RylWinSecurityDescriptor applied;
     RYL_RETURN_IF_FAILED(applied.SetFromSelfRelative(source, parts));
-    PathScratchBuffer path;
+    strings::PathScratchBuffer path;
     sys::RylWinObject object{};
     RYL_RETURN_IF_FAILED(AsSecurityObject(&path, &object));
     sys::ScopedHandle handle;
@@ -126,7 +125,7 @@ ResultCode RYL_THISCALL DirectoryEntryObject::ApplySecurity(RylSecurityObject* d
 ResultCode RYL_THISCALL DirectoryEntryObject::ReadSecurityInto(RylSecurityObject* descriptor) {
   return core::GuardEntry([&]() -> ResultCode {
     if (descriptor == nullptr) return RYL_E_INVALID_ARG;
-    PathScratchBuffer path;
+    strings::PathScratchBuffer path;
     sys::RylWinObject object{};
     RYL_RETURN_IF_FAILED(AsSecurityObject(&path, &object));
     return security::ReadSecurityDescriptorInto(object, kReadIntoParts, descriptor);
@@ -136,7 +135,7 @@ ResultCode RYL_THISCALL DirectoryEntryObject::ReadSecurityInto(RylSecurityObject
 ResultCode RYL_THISCALL DirectoryEntryObject::WriteSecurity(RylSecurityObject* descriptor) {
   return core::GuardEntry([&]() -> ResultCode {
     if (descriptor == nullptr) return RYL_E_INVALID_ARG;
-    PathScratchBuffer path;
+    strings::PathScratchBuffer path;
     sys::RylWinObject object{};
     RYL_RETURN_IF_FAILED(AsSecurityObject(&path, &object));
     return security::WriteSecurityDescriptor(descriptor, object);

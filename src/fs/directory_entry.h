@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "fs/entry_record.h"
-#include "fs/path_scratch_buffer.h"
-#include "fs/path_text.h"
 #include "ryl/enumeration.h"
+#include "strings/path_scratch_buffer.h"
+#include "strings/path_text.h"
 
 namespace ryl::sys {
 struct RylWinObject;
@@ -31,7 +31,7 @@ class DirectoryEntryObject final : public DirectoryEntry {
 
   void* DeliveredInterface() noexcept { return static_cast<DirectoryEntry*>(this); }
   // Copies the entry; on failure the object keeps what it held.
-  [[nodiscard]] ResultCode Assign(const EntryRecord& record, PathText directory, bool verbatim) noexcept;
+  [[nodiscard]] ResultCode Assign(const EntryRecord& record, strings::PathText directory, bool verbatim) noexcept;
   // Replaces only the record: for an entry lent out again and again by one
   // enumerator, whose directory does not change.
   void AssignRecord(const EntryRecord& record) noexcept { record_ = record; }
@@ -55,16 +55,16 @@ class DirectoryEntryObject final : public DirectoryEntry {
   ResultCode RYL_THISCALL WriteSecurity(RylSecurityObject* descriptor) override;
 
   const EntryRecord& record() const noexcept { return record_; }
-  PathText directory() const noexcept { return PathText(directory_.data(), directory_.size()); }
+  strings::PathText directory() const noexcept { return strings::PathText(directory_.data(), directory_.size()); }
 
  private:
   // The entry's full path, zero-terminated, as GetFullPath writes it.
-  [[nodiscard]] ResultCode FullPathInto(PathScratchBuffer* out) const noexcept;
+  [[nodiscard]] ResultCode FullPathInto(strings::PathScratchBuffer* out) const noexcept;
   // The entry's file as the security operations name it; path holds the text.
-  [[nodiscard]] ResultCode AsSecurityObject(PathScratchBuffer* path, sys::RylWinObject* out) const noexcept;
+  [[nodiscard]] ResultCode AsSecurityObject(strings::PathScratchBuffer* path, sys::RylWinObject* out) const noexcept;
 
   EntryRecord record_{};
-  PathScratchBuffer directory_;
+  strings::PathScratchBuffer directory_;
   bool verbatim_ = false;
   bool lent_ = false;
 };

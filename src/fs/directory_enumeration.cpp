@@ -94,7 +94,7 @@ bool IsFilteredOut(const EntryRecord& entry, uint32_t flags) noexcept {
   if ((entry.attributes & kAttributeReparsePoint) != 0 && (flags & kEnumerateReparsePoints) == 0) return true;
   if ((entry.attributes & kAttributeDirectory) != 0) {
     if ((flags & kEnumerateDirectories) == 0) return true;
-    const PathText name = entry.Name();
+    const strings::PathText name = entry.Name();
     if (name == u".") return (flags & kEnumerateSelf) == 0;
     if (name == u"..") return (flags & kEnumerateParent) == 0;
     return false;
@@ -126,7 +126,7 @@ void DirectoryEnumeration::DropBatch() noexcept {
   cursor_ = 0;
 }
 
-ResultCode DirectoryEnumeration::Store(PathText directory, PathText pattern, uint32_t flags) noexcept {
+ResultCode DirectoryEnumeration::Store(strings::PathText directory, strings::PathText pattern, uint32_t flags) noexcept {
   if (pattern.size() > kMaxPatternLength) return RYL_E_INVALID_ARG;
   if ((flags & kEnumerateVerbatim) != 0) {
     core::GrowableBuffer<char16_t> full;
@@ -141,7 +141,7 @@ ResultCode DirectoryEnumeration::Store(PathText directory, PathText pattern, uin
   return RYL_OK;
 }
 
-ResultCode DirectoryEnumeration::Open(PathText directory, PathText pattern, uint32_t flags) noexcept {
+ResultCode DirectoryEnumeration::Open(strings::PathText directory, strings::PathText pattern, uint32_t flags) noexcept {
   Close();
   RYL_RETURN_IF_FAILED(Store(directory, pattern, flags));
   sys::ScopedRtlUnicodeString native;
@@ -159,7 +159,7 @@ ResultCode DirectoryEnumeration::Open(PathText directory, PathText pattern, uint
   return StartOrClose();
 }
 
-ResultCode DirectoryEnumeration::OpenOnHandle(void* handle, PathText directory, PathText pattern, uint32_t flags,
+ResultCode DirectoryEnumeration::OpenOnHandle(void* handle, strings::PathText directory, strings::PathText pattern, uint32_t flags,
                                               bool ownsHandle) noexcept {
   Close();
   const ResultCode stored = Store(directory, pattern, flags);
@@ -183,7 +183,7 @@ int32_t DirectoryEnumeration::Query(void* buffer, uint32_t length, bool singleEn
   if (withPattern) {
     // "*.*" would leave out names without a dot on some file systems; it
     // means everything.
-    const PathText pattern = this->pattern();
+    const strings::PathText pattern = this->pattern();
     query.pattern = pattern == u"*.*" ? u"*" : pattern.data();
     query.patternLength = pattern == u"*.*" ? 1 : static_cast<uint32_t>(pattern.size());
   }

@@ -11,9 +11,9 @@
 
 #include "fs/directory_handle.h"
 #include "fs/entry_record.h"
-#include "fs/path_scratch_buffer.h"
-#include "fs/path_text.h"
 #include "ryl/result.h"
+#include "strings/path_scratch_buffer.h"
+#include "strings/path_text.h"
 
 namespace ryl::fs {
 
@@ -58,11 +58,11 @@ class DirectoryEnumeration {
   // Opens the directory (a DOS path) and starts. An empty pattern lists
   // everything. A failing start closes the handle again; an empty listing
   // is not a failure (the result is RYL_S_NO_MORE_ITEMS).
-  [[nodiscard]] ResultCode Open(PathText directory, PathText pattern, uint32_t flags) noexcept;
+  [[nodiscard]] ResultCode Open(strings::PathText directory, strings::PathText pattern, uint32_t flags) noexcept;
   // As Open, on a directory handle opened for listing by the caller; the
   // directory path only names entries. An owned handle is closed when this
   // fails, and otherwise when the enumeration closes.
-  [[nodiscard]] ResultCode OpenOnHandle(void* handle, PathText directory, PathText pattern, uint32_t flags,
+  [[nodiscard]] ResultCode OpenOnHandle(void* handle, strings::PathText directory, strings::PathText pattern, uint32_t flags,
                                         bool ownsHandle) noexcept;
 
   // From the first entry again: RYL_OK on an entry the filter reports,
@@ -79,8 +79,8 @@ class DirectoryEnumeration {
   // where the start put it.
   bool started() const noexcept { return started_; }
   const EntryRecord& current() const noexcept { return current_; }
-  PathText directory() const noexcept { return PathText(directory_.data(), directory_.size()); }
-  PathText pattern() const noexcept { return PathText(pattern_.data(), pattern_.size()); }
+  strings::PathText directory() const noexcept { return strings::PathText(directory_.data(), directory_.size()); }
+  strings::PathText pattern() const noexcept { return strings::PathText(pattern_.data(), pattern_.size()); }
   uint32_t flags() const noexcept { return flags_; }
   bool verbatim() const noexcept { return (flags_ & kEnumerateVerbatim) != 0; }
   bool open() const noexcept { return handle_.valid(); }
@@ -93,7 +93,7 @@ class DirectoryEnumeration {
     void operator()(void* block) const noexcept;
   };
 
-  [[nodiscard]] ResultCode Store(PathText directory, PathText pattern, uint32_t flags) noexcept;
+  [[nodiscard]] ResultCode Store(strings::PathText directory, strings::PathText pattern, uint32_t flags) noexcept;
   [[nodiscard]] ResultCode StartOrClose() noexcept;
   [[nodiscard]] ResultCode FetchNext() noexcept;
   [[nodiscard]] ResultCode FillBatch() noexcept;
@@ -103,8 +103,8 @@ class DirectoryEnumeration {
 
   DirectoryHandle handle_;
   uint32_t flags_ = 0;
-  PathScratchBuffer directory_;
-  SmallPathScratchBuffer pattern_;
+  strings::PathScratchBuffer directory_;
+  strings::SmallPathScratchBuffer pattern_;
   std::unique_ptr<unsigned char, BatchFree> batch_;
   uint32_t batchBytes_ = 0;   // valid bytes of the batch
   uint32_t cursor_ = 0;       // offset of the next record; 0 asks for a new batch

@@ -36,8 +36,8 @@ ResultCode MakeListingRequest(const RylStringView* directory, const RylStringVie
                               ListingRequest* out) noexcept {
   if (out == nullptr || directory == nullptr) return RYL_E_INVALID_ARG;
   ListingRequest request;
-  if (!FromHostText(directory->data, directory->length, &request.directory)) return RYL_E_INVALID_ARG;
-  if (pattern != nullptr && !FromHostText(pattern->data, pattern->length, &request.pattern)) return RYL_E_INVALID_ARG;
+  if (!strings::FromHostText(directory->data, directory->length, &request.directory)) return RYL_E_INVALID_ARG;
+  if (pattern != nullptr && !strings::FromHostText(pattern->data, pattern->length, &request.pattern)) return RYL_E_INVALID_ARG;
   request.flags = flags;
   *out = request;
   return RYL_OK;
@@ -63,8 +63,7 @@ void* RYL_THISCALL HostEnumeratorObject::Query(uint32_t type, uint32_t version, 
 }
 
 void RYL_THISCALL HostEnumeratorObject::Destroy(const AllocatorRecord* allocator) {
-  const AllocatorRecord none = {nullptr, nullptr};
-  core::DestroyPlainObject(this, allocator != nullptr ? allocator : &none);
+  core::DestroyPlainObject(this, allocator);
 }
 
 ResultCode RYL_THISCALL HostEnumeratorObject::GetEntry(const ObjectReceiver* receiver) {

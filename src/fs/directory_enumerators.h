@@ -7,9 +7,9 @@
 
 #include "fs/directory_entry.h"
 #include "fs/directory_enumeration.h"
-#include "fs/path_text.h"
 #include "ryl/enumeration.h"
 #include "ryl/file_system_service.h"
+#include "strings/path_text.h"
 
 namespace ryl::fs {
 
@@ -17,8 +17,8 @@ namespace ryl::fs {
 // opening the directory; ownsHandle hands it over, so that it is closed on
 // every failure and otherwise with the enumerator.
 struct ListingRequest {
-  PathText directory;
-  PathText pattern;
+  strings::PathText directory;
+  strings::PathText pattern;
   uint32_t flags = 0;
   bool onHandle = false;
   void* handle = nullptr;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "fs/path_text.h"
+#include "strings/path_text.h"
 
 namespace ryl::fs {
 
@@ -27,8 +27,8 @@ struct EntryRecord {
   uint64_t changeTime;
   uint32_t eaSize;
 
-  PathText Name() const noexcept { return PathText(name, UnitsBefore(name, kNameUnits)); }
-  PathText ShortName() const noexcept { return PathText(shortName, UnitsBefore(shortName, kShortNameUnits)); }
+  strings::PathText Name() const noexcept { return strings::PathText(name, UnitsBefore(name, kNameUnits)); }
+  strings::PathText ShortName() const noexcept { return strings::PathText(shortName, UnitsBefore(shortName, kShortNameUnits)); }
   uint64_t Size() const noexcept { return (uint64_t{sizeHigh} << 32) | sizeLow; }
 
  private:

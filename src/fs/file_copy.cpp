@@ -4,9 +4,9 @@
 #include "fs/file_operations.h"
 #include "fs/native_copy.h"
 #include "fs/native_file.h"
-#include "fs/path_scratch_buffer.h"
 #include "security/open_for_security.h"
 #include "security/security_descriptor_io.h"
+#include "strings/path_scratch_buffer.h"
 #include "sys/kernel32_functions.h"
 #include "sys/result_codes.h"
 #include "sys/win_object.h"
@@ -19,7 +19,7 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // The platform's copy takes DOS paths: a converted `\??\` name is handed over
 // in the equivalent `\\?\` form, which no DOS path rule rewrites.
-ResultCode ToPlatformPath(const UNICODE_STRING& name, PathScratchBuffer* out) noexcept {
+ResultCode ToPlatformPath(const UNICODE_STRING& name, strings::PathScratchBuffer* out) noexcept {
   RYL_RETURN_IF_FAILED(
       out->Assign(reinterpret_cast<const char16_t*>(name.Buffer), static_cast<uint32_t>(name.Length / sizeof(WCHAR))));
   if (out->size() >= 4 && out->data()[0] == u'\\' && out->data()[1] == u'?' && out->data()[2] == u'?' &&
@@ -85,7 +85,7 @@ void RemoveRemnant(const UNICODE_STRING& target, const TargetState& before) noex
 // down. To keep the source's instead, its discretionary list and mandatory
 // label (or the list alone, when the label cannot be read) are read into a
 // security-descriptor object and applied to the copy.
-ResultCode CopySecurityAfterPlatformCopy(const PathScratchBuffer& source, const PathScratchBuffer& target) noexcept {
+ResultCode CopySecurityAfterPlatformCopy(const strings::PathScratchBuffer& source, const strings::PathScratchBuffer& target) noexcept {
   sys::RylWinSecurityDescriptor descriptor;
   const sys::RylWinObject from{sys::kRylWinObjectFile, source.c_str(), nullptr};
   uint32_t parts = sys::kPartDacl | sys::kPartLabel;
@@ -102,8 +102,8 @@ ResultCode CopySecurityAfterPlatformCopy(const PathScratchBuffer& source, const 
 
 ResultCode CopyThroughPlatform(const UNICODE_STRING& source, const UNICODE_STRING& target, bool failIfExists,
                                bool copySecurity) noexcept {
-  PathScratchBuffer sourcePath;
-  PathScratchBuffer targetPath;
+  strings::PathScratchBuffer sourcePath;
+  strings::PathScratchBuffer targetPath;
   RYL_RETURN_IF_FAILED(ToPlatformPath(source, &sourcePath));
   RYL_RETURN_IF_FAILED(ToPlatformPath(target, &targetPath));
   const TargetState before = ReadTargetState(target);

@@ -48,8 +48,7 @@ ResultCode FileMappedView::Unmap() noexcept {
 
 ResultCode RYL_THISCALL FileMappedView::Release() {
   const ResultCode unmapped = Unmap();
-  const AllocatorRecord none = {nullptr, nullptr};
-  core::DestroyPlainObject(this, &none);
+  core::DestroyDefaultHeapObject(this);
   return unmapped;
 }
 

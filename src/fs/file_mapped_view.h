@@ -3,13 +3,13 @@
 // last view closes a section the stream no longer needs.
 #pragma once
 
-#include "fs/mapped_view_base.h"
+#include "streams/mapped_view_base.h"
 
 namespace ryl::fs {
 
 class FileStreamBase;
 
-class FileMappedView final : public MappedViewBase {
+class FileMappedView final : public streams::MappedViewBase {
  public:
   FileMappedView() noexcept = default;
   ~FileMappedView();

@@ -1,9 +1,10 @@
 // The size of one file.
+#include "core/host_text.h"
 #include "core/result_helpers.h"
 #include "fs/directory_enumeration.h"
 #include "fs/file_operations.h"
 #include "fs/native_file.h"
-#include "fs/path_text.h"
+#include "strings/path_text.h"
 #include "sys/result_codes.h"
 
 namespace ryl::fs {
@@ -12,10 +13,10 @@ namespace {
 // A file that cannot be opened (held without sharing, or beyond what the path
 // conversion reaches) can still be listed: its directory entry carries the
 // size. firstFailure stands when no listing can be made.
-ResultCode SizeFromDirectoryEntry(PathText path, ResultCode firstFailure, uint64_t* outSize) noexcept {
-  PathText parent;
-  PathText name;
-  if (SplitParentAndName(path, &parent, &name) < 0) return firstFailure;
+ResultCode SizeFromDirectoryEntry(strings::PathText path, ResultCode firstFailure, uint64_t* outSize) noexcept {
+  strings::PathText parent;
+  strings::PathText name;
+  if (strings::SplitParentAndName(path, &parent, &name) < 0) return firstFailure;
   DirectoryEnumeration listing;
   const ResultCode rc = listing.Open(parent, name, kEnumerateAll);
   if (rc < 0) return firstFailure;
@@ -41,7 +42,7 @@ ResultCode GetFileSize(const char16_t* path, uint32_t length, uint64_t* outSize)
       return RYL_OK;
     }
   }
-  return SizeFromDirectoryEntry(HostPathText(path, length), sys::RylResultFromNtStatus(status), outSize);
+  return SizeFromDirectoryEntry(core::HostText(path, length), sys::RylResultFromNtStatus(status), outSize);
 }
 
 }  // namespace ryl::fs

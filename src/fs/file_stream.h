@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "core/result_helpers.h"
-#include "fs/positioned_stream.h"
 #include "ryl/streams.h"
+#include "streams/positioned_stream.h"
 
 namespace ryl::fs {
 
@@ -31,7 +31,7 @@ inline constexpr uint32_t kOptionAsynchronous = 2;
 inline constexpr uint32_t kOptionRandomAccess = 4;
 inline constexpr uint32_t kOptionSequential = 8;
 
-class FileStreamBase : public PositionedStream<FileStreamBase>, public PersistentStream, public HandleAccess {
+class FileStreamBase : public streams::PositionedStream<FileStreamBase>, public PersistentStream, public HandleAccess {
  public:
   static constexpr uint32_t kHighestVersion = 1;
 

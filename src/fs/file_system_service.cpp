@@ -10,7 +10,7 @@
 #include "fs/find_entry.h"
 #include "fs/nt_path.h"
 #include "fs/on_disk_names.h"
-#include "fs/path_text.h"
+#include "strings/path_text.h"
 
 // Operations not offered yet answer RYL_E_NOT_IMPLEMENTED with their full
 // argument list declared, so that the callee still removes every argument.
@@ -75,8 +75,8 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::CreateEnumeratorObjectOnHandle(
 ResultCode RYL_THISCALL FileSystemServiceImpl::FindEntry(const ObjectReceiver* receiver, const RylStringView* path,
                                                         const AllocatorRecord*) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (path == nullptr || !FromHostText(path->data, path->length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (path == nullptr || !strings::FromHostText(path->data, path->length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::FindEntry(receiver, pathText);
   });
 }
@@ -108,9 +108,9 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::MakeAbsolutePath(OutputBuffer* ou
                                                                uint32_t length, const RylChar16* base,
                                                                uint32_t baseLength) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    PathText baseText;
-    if (!FromHostText(path, length, &pathText) || !FromHostText(base, baseLength, &baseText)) {
+    strings::PathText pathText;
+    strings::PathText baseText;
+    if (!strings::FromHostText(path, length, &pathText) || !strings::FromHostText(base, baseLength, &baseText)) {
       return RYL_E_INVALID_ARG;
     }
     return fs::MakeAbsolutePath(output, pathText, baseText);
@@ -120,8 +120,8 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::MakeAbsolutePath(OutputBuffer* ou
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetFullPath(OutputBuffer* output, const RylChar16* path,
                                                           uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::GetFullPath(output, pathText);
   });
 }
@@ -129,8 +129,8 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::GetFullPath(OutputBuffer* output,
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskLongPath(OutputBuffer* output, const RylChar16* path,
                                                                 uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return GetOnDiskPath(output, pathText, OnDiskNameForm::kLong);
   });
 }
@@ -138,8 +138,8 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskLongPath(OutputBuffer* o
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskShortPath(OutputBuffer* output, const RylChar16* path,
                                                                  uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return GetOnDiskPath(output, pathText, OnDiskNameForm::kShort);
   });
 }
@@ -147,11 +147,9 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::GetOnDiskShortPath(OutputBuffer* 
 ResultCode RYL_THISCALL FileSystemServiceImpl::ExpandShortNames(OutputBuffer* output, const RylChar16* path,
                                                                uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    if (path != nullptr && length == kZeroTerminated) {
-      length = static_cast<uint32_t>(std::char_traits<wchar_t>::length(path));
-    }
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    if (path != nullptr) length = static_cast<uint32_t>(core::HostText(path, length).size());
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::ExpandShortNames(output, pathText);
   });
 }
@@ -166,8 +164,8 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::MakeTempFileName(OutputBuffer* ou
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetAttributes(uint64_t* outAttributes, const RylChar16* path,
                                                             uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (outAttributes == nullptr || !FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (outAttributes == nullptr || !strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     uint32_t attributes = 0;
     RYL_RETURN_IF_FAILED(fs::GetAttributes(pathText.data(), length, &attributes));
     *outAttributes = attributes;
@@ -178,8 +176,8 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::GetAttributes(uint64_t* outAttrib
 ResultCode RYL_THISCALL FileSystemServiceImpl::SetAttributes(uint64_t attributes, const RylChar16* path,
                                                             uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::SetAttributes(pathText.data(), length, static_cast<uint32_t>(attributes));
   });
 }
@@ -188,9 +186,9 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::CopyFileWithSecurity(const RylCha
                                                                    const RylChar16* target, uint32_t targetLength,
                                                                    uint8_t failIfExists, uint8_t copySecurity) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText sourceText;
-    PathText targetText;
-    if (!FromHostText(source, sourceLength, &sourceText) || !FromHostText(target, targetLength, &targetText)) {
+    strings::PathText sourceText;
+    strings::PathText targetText;
+    if (!strings::FromHostText(source, sourceLength, &sourceText) || !strings::FromHostText(target, targetLength, &targetText)) {
       return RYL_E_INVALID_ARG;
     }
     return fs::CopyFile(sourceText.data(), sourceLength, targetText.data(), targetLength, failIfExists != 0,
@@ -208,9 +206,9 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::MoveFile(const RylChar16* source,
                                                        const RylChar16* target, uint32_t targetLength,
                                                        uint8_t doNotReplace) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText sourceText;
-    PathText targetText;
-    if (!FromHostText(source, sourceLength, &sourceText) || !FromHostText(target, targetLength, &targetText)) {
+    strings::PathText sourceText;
+    strings::PathText targetText;
+    if (!strings::FromHostText(source, sourceLength, &sourceText) || !strings::FromHostText(target, targetLength, &targetText)) {
       return RYL_E_INVALID_ARG;
     }
     return fs::MoveFile(sourceText.data(), sourceLength, targetText.data(), targetLength, doNotReplace != 0);
@@ -219,24 +217,24 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::MoveFile(const RylChar16* source,
 
 ResultCode RYL_THISCALL FileSystemServiceImpl::DeleteFile(const RylChar16* path, uint32_t length, uint32_t flags) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::DeleteFile(pathText.data(), length, flags);
   });
 }
 
 ResultCode RYL_THISCALL FileSystemServiceImpl::FileExists(const RylChar16* path, uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::FileExists(pathText.data(), length);
   });
 }
 
 ResultCode RYL_THISCALL FileSystemServiceImpl::DirectoryExists(const RylChar16* path, uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::DirectoryExists(pathText.data(), length);
   });
 }
@@ -245,16 +243,16 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::CreateDirectory(const RylChar16*,
 namespace {
 
 ResultCode SetTimes(const RylChar16* path, uint32_t length, const FileTimes& times, bool attributesOnly) noexcept {
-  PathText pathText;
-  if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+  strings::PathText pathText;
+  if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
   return fs::SetFileTimes(pathText.data(), length, times, attributesOnly);
 }
 
 // Null outputs are simply not written; all of them stay untouched on failure.
 ResultCode GetTimes(const RylChar16* path, uint32_t length, uint64_t* creation, uint64_t* lastWrite,
                     uint64_t* lastAccess, uint64_t* change) noexcept {
-  PathText pathText;
-  if (!FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+  strings::PathText pathText;
+  if (!strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
   FileTimes times{};
   RYL_RETURN_IF_FAILED(fs::GetFileTimes(pathText.data(), length, &times));
   if (creation != nullptr) *creation = times.creation;
@@ -359,9 +357,9 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileTimes3(const RylChar16* pa
 ResultCode RYL_THISCALL FileSystemServiceImpl::CreateHardLink(const RylChar16* existing, uint32_t existingLength,
                                                              const RylChar16* link, uint32_t linkLength) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText existingText;
-    PathText linkText;
-    if (!FromHostText(existing, existingLength, &existingText) || !FromHostText(link, linkLength, &linkText)) {
+    strings::PathText existingText;
+    strings::PathText linkText;
+    if (!strings::FromHostText(existing, existingLength, &existingText) || !strings::FromHostText(link, linkLength, &linkText)) {
       return RYL_E_INVALID_ARG;
     }
     return fs::CreateHardLink(existingText.data(), existingLength, linkText.data(), linkLength);
@@ -377,8 +375,8 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::MoveDirectory(const RylChar16*, u
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileSize(const RylChar16* path, uint32_t length,
                                                           uint64_t* outSize) {
   return core::GuardEntry([&]() -> ResultCode {
-    PathText pathText;
-    if (outSize == nullptr || !FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
+    strings::PathText pathText;
+    if (outSize == nullptr || !strings::FromHostText(path, length, &pathText)) return RYL_E_INVALID_ARG;
     return fs::GetFileSize(pathText.data(), length, outSize);
   });
 }

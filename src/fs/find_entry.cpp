@@ -8,22 +8,22 @@
 
 namespace ryl::fs {
 
-ResultCode LookUpEntry(PathText path, DirectoryEnumeration* enumeration) noexcept {
+ResultCode LookUpEntry(strings::PathText path, DirectoryEnumeration* enumeration) noexcept {
   if (enumeration == nullptr) return RYL_E_INVALID_ARG;
-  PathText parent;
-  PathText name;
+  strings::PathText parent;
+  strings::PathText name;
   core::GrowableBuffer<char16_t> full;
-  if (SplitParentAndName(path, &parent, &name) < 0) {
+  if (strings::SplitParentAndName(path, &parent, &name) < 0) {
     // A relative name without a directory part lives in the current directory.
-    if (IsAbsolutePath(path)) return RYL_E_INVALID_ARG;
+    if (strings::IsAbsolutePath(path)) return RYL_E_INVALID_ARG;
     if (GetFullPath(full.Output(), path) < 0) return RYL_E_INVALID_ARG;
-    if (SplitParentAndName(PathText(full.data(), full.size()), &parent, &name) < 0) return RYL_E_INVALID_ARG;
+    if (strings::SplitParentAndName(strings::PathText(full.data(), full.size()), &parent, &name) < 0) return RYL_E_INVALID_ARG;
   }
   RYL_RETURN_IF_FAILED(enumeration->Open(parent, name, kEnumerateAll));
   return enumeration->positioned() ? RYL_OK : RYL_E_FILE_NOT_FOUND;
 }
 
-ResultCode FindEntry(const ObjectReceiver* receiver, PathText path) noexcept {
+ResultCode FindEntry(const ObjectReceiver* receiver, strings::PathText path) noexcept {
   RYL_RETURN_IF_FAILED(core::CheckCreateVersion(receiver, DirectoryEntryObject::kHighestVersion));
   DirectoryEnumeration enumeration;
   RYL_RETURN_IF_FAILED(LookUpEntry(path, &enumeration));

@@ -1,8 +1,9 @@
 // A second name for an existing file.
+#include "core/host_text.h"
 #include "core/result_helpers.h"
 #include "fs/file_operations.h"
 #include "fs/native_file.h"
-#include "fs/path_text.h"
+#include "strings/path_text.h"
 #include "sys/result_codes.h"
 
 namespace ryl::fs {
@@ -10,7 +11,7 @@ namespace ryl::fs {
 ResultCode CreateHardLink(const char16_t* existing, uint32_t existingLength, const char16_t* link,
                           uint32_t linkLength) noexcept {
   if (existing == nullptr || link == nullptr) return RYL_E_INVALID_ARG;
-  if (!IsAbsolutePath(HostPathText(existing, existingLength)) || !IsAbsolutePath(HostPathText(link, linkLength))) {
+  if (!strings::IsAbsolutePath(core::HostText(existing, existingLength)) || !strings::IsAbsolutePath(core::HostText(link, linkLength))) {
     return RYL_E_INVALID_ARG;
   }
   sys::ScopedRtlUnicodeString existingName;

@@ -5,35 +5,29 @@
 
 #include "core/result_helpers.h"
 #include "fs/nt_path.h"
-#include "fs/path_scratch_buffer.h"
+#include "strings/path_scratch_buffer.h"
 #include "sys/dos_path_conversion.h"
 #include "sys/heap.h"
 
 namespace ryl::fs {
 namespace {
 
-ResultCode CopyTerminated(const char16_t* path, uint32_t length, PathScratchBuffer* out) noexcept {
+ResultCode CopyTerminated(const char16_t* path, uint32_t length, strings::PathScratchBuffer* out) noexcept {
   if (path == nullptr) return RYL_E_INVALID_ARG;
-  const std::u16string_view text = HostPathText(path, length);
+  const std::u16string_view text = core::HostText(path, length);
   return out->Assign(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 }  // namespace
 
-std::u16string_view HostPathText(const char16_t* path, uint32_t length) noexcept {
-  if (path == nullptr) return std::u16string_view();
-  if (length == kZeroTerminated) return std::u16string_view(path);
-  return std::u16string_view(path, length);
-}
-
 ResultCode HostPathToNtPath(const char16_t* path, uint32_t length, sys::ScopedRtlUnicodeString* out) noexcept {
-  PathScratchBuffer text;
+  strings::PathScratchBuffer text;
   RYL_RETURN_IF_FAILED(CopyTerminated(path, length, &text));
   return ConvertToNtPath(out, text.c_str(), text.size());
 }
 
 ResultCode HostPathToNtPathForOpen(const char16_t* path, uint32_t length, sys::ScopedRtlUnicodeString* out) noexcept {
-  PathScratchBuffer text;
+  strings::PathScratchBuffer text;
   RYL_RETURN_IF_FAILED(CopyTerminated(path, length, &text));
   UNICODE_STRING converted{};
   RYL_RETURN_IF_FAILED(sys::RylNtdll_RtlDosPathNameToNtPathName_T_EliminateDosDevice(text.c_str(), &converted));

@@ -30,10 +30,6 @@ inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000
 // The native layer's "leave this time as it is" in a basic-information write.
 inline constexpr int64_t kKeepTime = 0;
 
-// The host's path as text; kZeroTerminated is measured. path may be null
-// only with length 0.
-[[nodiscard]] std::u16string_view HostPathText(const char16_t* path, uint32_t length) noexcept;
-
 // The host's path, copied so that it is zero-terminated, through
 // ConvertToNtPath. length may be kZeroTerminated.
 [[nodiscard]] ResultCode HostPathToNtPath(const char16_t* path, uint32_t length,

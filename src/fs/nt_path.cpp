@@ -22,28 +22,22 @@ constexpr int kSizeRaceAttempts = 8;
 
 PCWSTR AsNative(const char16_t* text) noexcept { return reinterpret_cast<PCWSTR>(text); }
 PWSTR AsNative(char16_t* text) noexcept { return reinterpret_cast<PWSTR>(text); }
-PathText ViewOf(const PathScratchBuffer& buffer) noexcept { return PathText(buffer.data(), buffer.size()); }
+strings::PathText ViewOf(const strings::PathScratchBuffer& buffer) noexcept { return strings::PathText(buffer.data(), buffer.size()); }
 
-uint32_t ZeroTerminatedLength(const char16_t* text) noexcept {
-  uint32_t n = 0;
-  while (text[n] != u'\0') ++n;
-  return n;
-}
-
-bool StartsWithTwoSeparators(PathText text) noexcept {
-  return text.size() >= 2 && IsPathSeparator(text[0]) && IsPathSeparator(text[1]);
+bool StartsWithTwoSeparators(strings::PathText text) noexcept {
+  return text.size() >= 2 && strings::IsPathSeparator(text[0]) && strings::IsPathSeparator(text[1]);
 }
 
 // `\\?\...` and `\\.\...`: already a device-namespace path.
-bool IsDeviceNamespacePath(PathText text) noexcept {
+bool IsDeviceNamespacePath(strings::PathText text) noexcept {
   return text.size() >= 4 && StartsWithTwoSeparators(text) && (text[2] == u'?' || text[2] == u'.') &&
-         IsPathSeparator(text[3]);
+         strings::IsPathSeparator(text[3]);
 }
 
 // RtlGetFullPathName_U into *out, which already has room for its whole
 // capacity; when the answer does not fit, the buffer grows to the size the
 // routine asks for and the call is repeated.
-ResultCode FullPathInto(PathScratchBuffer* out, const char16_t* zeroTerminated) noexcept {
+ResultCode FullPathInto(strings::PathScratchBuffer* out, const char16_t* zeroTerminated) noexcept {
   for (int attempt = 0; attempt < kSizeRaceAttempts; ++attempt) {
     const ULONG offered = out->capacity() * sizeof(WCHAR);
     const ULONG answered = RtlGetFullPathName_U(AsNative(zeroTerminated), offered, AsNative(out->data()), nullptr);
@@ -58,7 +52,7 @@ ResultCode FullPathInto(PathScratchBuffer* out, const char16_t* zeroTerminated) 
 // The full path of a path whose last name may be a reserved device name,
 // keeping that name a file name: a unique marker glued to the device name
 // makes the full-path routine see an ordinary name, and is taken out again.
-ResultCode BuildFullPathVerbatim(PathScratchBuffer* out, PathScratchBuffer* text) noexcept {
+ResultCode BuildFullPathVerbatim(strings::PathScratchBuffer* out, strings::PathScratchBuffer* text) noexcept {
   // `\\.\con` asks for the device by its device-namespace name; the
   // routine still reports it as a device name, but there is nothing to keep.
   const ULONG device = IsDeviceNamespacePath(ViewOf(*text)) ? 0 : RtlIsDosDeviceName_U(AsNative(text->c_str()));
@@ -73,13 +67,13 @@ ResultCode BuildFullPathVerbatim(PathScratchBuffer* out, PathScratchBuffer* text
   RYL_RETURN_IF_FAILED(FullPathInto(out, text->c_str()));
   if (device == 0) return RYL_OK;
 
-  const PathText full = ViewOf(*out);
-  const size_t at = full.find(PathText(marker, sys::RylGuidUtils::kTextLength));
-  if (at == PathText::npos) return RYL_E_INVALID_PATH;
+  const strings::PathText full = ViewOf(*out);
+  const size_t at = full.find(strings::PathText(marker, sys::RylGuidUtils::kTextLength));
+  if (at == strings::PathText::npos) return RYL_E_INVALID_PATH;
   out->Erase(static_cast<uint32_t>(at), sys::RylGuidUtils::kTextLength);
 
-  const PathText resolved = ViewOf(*out);
-  if (resolved.size() >= 4 && resolved[1] == u':' && IsPathSeparator(resolved[2])) {
+  const strings::PathText resolved = ViewOf(*out);
+  if (resolved.size() >= 4 && resolved[1] == u':' && strings::IsPathSeparator(resolved[2])) {
     return out->Insert(0, kVerbatimPrefix, 4);
   }
   if (!StartsWithTwoSeparators(resolved)) return RYL_E_INVALID_ARG;
@@ -103,23 +97,23 @@ ResultCode FinalConversion(sys::ScopedRtlUnicodeString* out, const char16_t* zer
 
 }  // namespace
 
-ResultCode MakeAbsolutePath(OutputBuffer* output, PathText path, PathText base) noexcept {
+ResultCode MakeAbsolutePath(OutputBuffer* output, strings::PathText path, strings::PathText base) noexcept {
   if (output == nullptr) return RYL_E_INVALID_ARG;
-  PathScratchBuffer current;
+  strings::PathScratchBuffer current;
   if (base.empty()) {
     RYL_RETURN_IF_FAILED(ReadCurrentDirectory(&current));
     base = ViewOf(current);
   }
-  if (!IsAbsolutePath(base)) return RYL_E_INVALID_ARG;
-  if (IsRootedWithoutDrive(path) && !(base.size() > 1 && base[1] == u':')) return RYL_E_BAD_FORMAT;
-  return CombinePaths(output, base, path);
+  if (!strings::IsAbsolutePath(base)) return RYL_E_INVALID_ARG;
+  if (strings::IsRootedWithoutDrive(path) && !(base.size() > 1 && base[1] == u':')) return RYL_E_BAD_FORMAT;
+  return strings::CombinePaths(output, base, path);
 }
 
-ResultCode GetFullPath(OutputBuffer* output, PathText path) noexcept {
+ResultCode GetFullPath(OutputBuffer* output, strings::PathText path) noexcept {
   if (output == nullptr) return RYL_E_INVALID_ARG;
   // The copy both terminates the text and keeps it safe from the output's
   // resizing when the host passed the output's own storage.
-  PathScratchBuffer text;
+  strings::PathScratchBuffer text;
   RYL_RETURN_IF_FAILED(text.Assign(path.data(), static_cast<uint32_t>(path.size())));
   ULONG needed = RtlGetFullPathName_U(AsNative(text.c_str()), 0, nullptr, nullptr);
   for (int attempt = 0; attempt < kSizeRaceAttempts; ++attempt) {
@@ -141,18 +135,18 @@ ResultCode GetFullPath(OutputBuffer* output, PathText path) noexcept {
 ResultCode GetFullPathVerbatim(OutputBuffer* output, const char16_t* path, uint32_t length) noexcept {
   if (output == nullptr || (path == nullptr && length != 0)) return RYL_E_INVALID_ARG;
   if (path == nullptr) path = u"";
-  if (length == kZeroTerminated) length = ZeroTerminatedLength(path);
-  PathScratchBuffer text;
+  length = static_cast<uint32_t>(core::HostText(path, length).size());
+  strings::PathScratchBuffer text;
   RYL_RETURN_IF_FAILED(text.Assign(path, length));
-  PathScratchBuffer full;
+  strings::PathScratchBuffer full;
   RYL_RETURN_IF_FAILED(BuildFullPathVerbatim(&full, &text));
-  return WritePathText(output, ViewOf(full));
+  return strings::WritePathText(output, ViewOf(full));
 }
 
 ResultCode ConvertToNtPath(sys::ScopedRtlUnicodeString* out, const char16_t* path, uint32_t length) noexcept {
   if (out == nullptr || path == nullptr) return RYL_E_INVALID_ARG;
   out->Reset();
-  const PathText original(path, length);
+  const strings::PathText original(path, length);
 
   if (sys::RylWinIsNtFilePath(path, length)) {
     if (!static_cast<BOOLEAN>(RtlCreateUnicodeString(out->Receive(), AsNative(path)))) {
@@ -162,34 +156,34 @@ ResultCode ConvertToNtPath(sys::ScopedRtlUnicodeString* out, const char16_t* pat
     return RYL_OK;
   }
 
-  PathScratchBuffer rewritten;
-  PathText text = original;
-  if (IsRootedWithoutDrive(original)) {
+  strings::PathScratchBuffer rewritten;
+  strings::PathText text = original;
+  if (strings::IsRootedWithoutDrive(original)) {
     // `\x` means the root of the current directory's drive; a current
     // directory on a network share has no drive to take it from.
-    PathScratchBuffer current;
+    strings::PathScratchBuffer current;
     RYL_RETURN_IF_FAILED(ReadCurrentDirectory(&current));
-    const uint32_t colonEnd = GetDriveColonEnd(ViewOf(current));
+    const uint32_t colonEnd = strings::GetDriveColonEnd(ViewOf(current));
     if (colonEnd == 0) return RYL_E_BAD_FORMAT;
     RYL_RETURN_IF_FAILED(rewritten.Assign(current.data(), colonEnd));
     RYL_RETURN_IF_FAILED(rewritten.Append(u'\\'));
     RYL_RETURN_IF_FAILED(rewritten.Append(path, length));
     text = ViewOf(rewritten);
-  } else if (!IsAbsolutePath(original)) {
+  } else if (!strings::IsAbsolutePath(original)) {
     // Relative paths are resolved by the native layer against the current
     // directory, except that a reserved device name at the end stays a file
     // name: `out\nul.txt` must not write into the null device while the same
     // file named by its full path would be a file.
     if (RtlIsDosDeviceName_U(AsNative(path)) == 0) return FinalConversion(out, path);
     RYL_RETURN_IF_FAILED(rewritten.Assign(path, length));
-    PathScratchBuffer verbatim;
+    strings::PathScratchBuffer verbatim;
     RYL_RETURN_IF_FAILED(AsConversionFailure(BuildFullPathVerbatim(&verbatim, &rewritten)));
     return FinalConversion(out, verbatim.c_str());
   }
 
   if (StartsWithTwoSeparators(text)) {
     if (text.size() >= kLongPathLength && !IsDeviceNamespacePath(text)) {
-      PathScratchBuffer unc;
+      strings::PathScratchBuffer unc;
       RYL_RETURN_IF_FAILED(unc.Assign(kVerbatimUncPrefix, 8));
       RYL_RETURN_IF_FAILED(unc.Append(text.data() + 2, static_cast<uint32_t>(text.size() - 2)));
       // Behind the verbatim prefix nothing turns `/` into `\` any more.
@@ -206,10 +200,10 @@ ResultCode ConvertToNtPath(sys::ScopedRtlUnicodeString* out, const char16_t* pat
   // Drive paths, short or long, go through the verbatim form so that the
   // full-path routine resolves "." and ".." without the 260-character limit
   // and without turning a reserved name into its device.
-  PathScratchBuffer verbatim;
+  strings::PathScratchBuffer verbatim;
   RYL_RETURN_IF_FAILED(verbatim.Assign(kVerbatimPrefix, 4));
   RYL_RETURN_IF_FAILED(verbatim.Append(text.data(), static_cast<uint32_t>(text.size())));
-  PathScratchBuffer resolved;
+  strings::PathScratchBuffer resolved;
   RYL_RETURN_IF_FAILED(AsConversionFailure(FullPathInto(&resolved, verbatim.c_str())));
   return FinalConversion(out, resolved.c_str());
 }

@@ -8,10 +8,11 @@
 
 #include <cstdint>
 
-#include "fs/path_scratch_buffer.h"
-#include "fs/path_text.h"
+#include "core/host_text.h"
 #include "ryl/records.h"
 #include "ryl/result.h"
+#include "strings/path_scratch_buffer.h"
+#include "strings/path_text.h"
 #include "sys/process.h"
 
 namespace ryl::sys {
@@ -20,12 +21,11 @@ class ScopedRtlUnicodeString;
 
 namespace ryl::fs {
 
-// Marks a length that runs up to the text's first zero unit.
-inline constexpr uint32_t kZeroTerminated = 0xFFFFFFFFu;
+using core::kZeroTerminated;
 
 // The current directory into *out, zero-terminated, growing it as needed.
 template <uint32_t InlineCapacity>
-[[nodiscard]] ResultCode ReadCurrentDirectory(BasicPathScratchBuffer<InlineCapacity>* out) noexcept {
+[[nodiscard]] ResultCode ReadCurrentDirectory(strings::BasicPathScratchBuffer<InlineCapacity>* out) noexcept {
   if (out == nullptr) return RYL_E_INVALID_ARG;
   out->Clear();
   // A bound only against a directory that keeps growing between the calls.
@@ -47,12 +47,12 @@ template <uint32_t InlineCapacity>
 // empty). Purely textual once the base is known: "." and ".." stay.
 // RYL_E_INVALID_ARG when base is not absolute; RYL_E_BAD_FORMAT for a path
 // rooted without a drive (`\x`) against a base without one.
-[[nodiscard]] ResultCode MakeAbsolutePath(OutputBuffer* output, PathText path, PathText base) noexcept;
+[[nodiscard]] ResultCode MakeAbsolutePath(OutputBuffer* output, strings::PathText path, strings::PathText base) noexcept;
 
 // The native full-path routine's answer: "." and ".." resolved, `/` turned
 // into `\`, trailing dots and spaces dropped, reserved device names turned
 // into `\\.\name`. RYL_E_INVALID_PATH when no full path can be formed.
-[[nodiscard]] ResultCode GetFullPath(OutputBuffer* output, PathText path) noexcept;
+[[nodiscard]] ResultCode GetFullPath(OutputBuffer* output, strings::PathText path) noexcept;
 
 // Like GetFullPath, but a path that ends in a reserved device name stays a
 // path to a file of that name, in the verbatim form (`C:\d\con` gives

@@ -4,42 +4,42 @@
 #include "fs/directory_enumeration.h"
 #include "fs/file_operations.h"
 #include "fs/find_entry.h"
-#include "fs/path_scratch_buffer.h"
+#include "strings/path_scratch_buffer.h"
 
 namespace ryl::fs {
 namespace {
 
-PathText ViewOf(const PathScratchBuffer& buffer) noexcept { return PathText(buffer.data(), buffer.size()); }
+strings::PathText ViewOf(const strings::PathScratchBuffer& buffer) noexcept { return strings::PathText(buffer.data(), buffer.size()); }
 
-bool IsDotName(PathText component) noexcept { return component == u"." || component == u".."; }
+bool IsDotName(strings::PathText component) noexcept { return component == u"." || component == u".."; }
 
-bool StartsWith(PathText text, PathText prefix) noexcept {
+bool StartsWith(strings::PathText text, strings::PathText prefix) noexcept {
   return text.size() >= prefix.size() && text.substr(0, prefix.size()) == prefix;
 }
 
 }  // namespace
 
-bool CanBeShortName(PathText component) noexcept {
+bool CanBeShortName(strings::PathText component) noexcept {
   // No short name holds a wildcard; looking such a component up would
   // replace a pattern by whatever it first matches.
-  if (component.find_first_of(u"*?<>\"") != PathText::npos) return false;
+  if (component.find_first_of(u"*?<>\"") != strings::PathText::npos) return false;
   if (component.size() <= 8) return true;
   const size_t dot = component.rfind(u'.');
-  return dot != PathText::npos && dot <= 8 && component.size() - dot <= 4;
+  return dot != strings::PathText::npos && dot <= 8 && component.size() - dot <= 4;
 }
 
-ResultCode GetOnDiskPath(OutputBuffer* output, PathText path, OnDiskNameForm form) noexcept {
+ResultCode GetOnDiskPath(OutputBuffer* output, strings::PathText path, OnDiskNameForm form) noexcept {
   if (output == nullptr) return RYL_E_INVALID_ARG;
-  PathScratchBuffer scratch;
+  strings::PathScratchBuffer scratch;
   RYL_RETURN_IF_FAILED(scratch.Assign(path.data(), static_cast<uint32_t>(path.size())));
   // The path must name something that exists; its attributes do not matter.
   uint32_t attributes = 0;
   RYL_RETURN_IF_FAILED(GetAttributes(scratch.c_str(), scratch.size(), &attributes));
 
-  const PathText text = ViewOf(scratch);
-  if (StartsWith(text, u"\\\\")) return WritePathText(output, text);
+  const strings::PathText text = ViewOf(scratch);
+  if (StartsWith(text, u"\\\\")) return strings::WritePathText(output, text);
 
-  PathScratchBuffer result;
+  strings::PathScratchBuffer result;
   size_t i = 0;
   if (StartsWith(text, u"//./") || StartsWith(text, u"//?/")) {
     RYL_RETURN_IF_FAILED(result.Append(text.data(), 4));
@@ -51,15 +51,15 @@ ResultCode GetOnDiskPath(OutputBuffer* output, PathText path, OnDiskNameForm for
   }
   // The root stays as written: `\dir\file` must not come back relative,
   // `C:\` not as `C:`, and `C:dir` not as `C:\dir`.
-  if (i < text.size() && IsPathSeparator(text[i])) RYL_RETURN_IF_FAILED(result.Append(u'\\'));
+  if (i < text.size() && strings::IsPathSeparator(text[i])) RYL_RETURN_IF_FAILED(result.Append(u'\\'));
 
   bool separatorDue = false;
   for (;;) {
-    while (i < text.size() && IsPathSeparator(text[i])) ++i;
+    while (i < text.size() && strings::IsPathSeparator(text[i])) ++i;
     if (i >= text.size()) break;
     const size_t start = i;
-    while (i < text.size() && !IsPathSeparator(text[i])) ++i;
-    const PathText component = text.substr(start, i - start);
+    while (i < text.size() && !strings::IsPathSeparator(text[i])) ++i;
+    const strings::PathText component = text.substr(start, i - start);
     if (separatorDue) RYL_RETURN_IF_FAILED(result.Append(u'\\'));
     separatorDue = true;
     if (IsDotName(component)) {
@@ -68,45 +68,45 @@ ResultCode GetOnDiskPath(OutputBuffer* output, PathText path, OnDiskNameForm for
     }
     DirectoryEnumeration lookup;
     RYL_RETURN_IF_FAILED(LookUpEntry(text.substr(0, i), &lookup));
-    PathText stored = lookup.current().Name();
+    strings::PathText stored = lookup.current().Name();
     if (form == OnDiskNameForm::kShort) {
       stored = lookup.current().ShortName();
       if (stored.empty()) stored = component;
     }
     RYL_RETURN_IF_FAILED(result.Append(stored.data(), static_cast<uint32_t>(stored.size())));
   }
-  return WritePathText(output, ViewOf(result));
+  return strings::WritePathText(output, ViewOf(result));
 }
 
-ResultCode ExpandShortNames(OutputBuffer* output, PathText path) noexcept {
+ResultCode ExpandShortNames(OutputBuffer* output, strings::PathText path) noexcept {
   if (output == nullptr || path.empty()) return RYL_E_INVALID_ARG;
-  PathScratchBuffer result;
+  strings::PathScratchBuffer result;
   // Every root is kept, also that of a rooted (`\dir`) or drive-relative
   // (`C:dir`) path, which would otherwise come back naming something else.
-  const uint32_t rootLength = GetRootLength(path);
+  const uint32_t rootLength = strings::GetRootLength(path);
   RYL_RETURN_IF_FAILED(result.Assign(path.data(), rootLength));
   if (rootLength == 3 && path[1] == u':' && path[2] == u'/') result.data()[2] = u'\\';
   const bool driveRelative = rootLength == 2 && path[1] == u':';
 
   size_t i = rootLength;
   for (;;) {
-    while (i < path.size() && IsPathSeparator(path[i])) ++i;
+    while (i < path.size() && strings::IsPathSeparator(path[i])) ++i;
     if (i >= path.size()) break;
     const size_t start = i;
-    while (i < path.size() && !IsPathSeparator(path[i])) ++i;
-    PathText component = path.substr(start, i - start);
+    while (i < path.size() && !strings::IsPathSeparator(path[i])) ++i;
+    strings::PathText component = path.substr(start, i - start);
 
     DirectoryEnumeration lookup;
     if (CanBeShortName(component) && !IsDotName(component) && LookUpEntry(path.substr(0, i), &lookup) == RYL_OK) {
       component = lookup.current().Name();
     }
     const bool separatorDue =
-        !result.empty() && !IsPathSeparator(result.back()) && !(driveRelative && result.size() == 2);
+        !result.empty() && !strings::IsPathSeparator(result.back()) && !(driveRelative && result.size() == 2);
     if (separatorDue) RYL_RETURN_IF_FAILED(result.Append(u'\\'));
     RYL_RETURN_IF_FAILED(result.Append(component.data(), static_cast<uint32_t>(component.size())));
   }
-  if (IsPathSeparator(path.back()) && !IsPathSeparator(result.back())) RYL_RETURN_IF_FAILED(result.Append(u'\\'));
-  return WritePathText(output, ViewOf(result));
+  if (strings::IsPathSeparator(path.back()) && !strings::IsPathSeparator(result.back())) RYL_RETURN_IF_FAILED(result.Append(u'\\'));
+  return strings::WritePathText(output, ViewOf(result));
 }
 
 }  // namespace ryl::fs

@@ -5,7 +5,7 @@
 #include "core/entry_guard.h"
 #include "core/growable_buffer.h"
 #include "fs/file_operations.h"
-#include "fs/path_text.h"
+#include "strings/path_text.h"
 #include "sys/dos_path_conversion.h"
 #include "sys/guid_utils.h"
 #include "sys/native_api.h"
@@ -69,7 +69,7 @@ ResultCode TempFileStream::Create() noexcept {
 
     core::GrowableBuffer<char16_t> directory;
     RYL_RETURN_IF_FAILED(GetTempDirectory(directory.Output()));
-    const PathText directoryText(directory.data(), directory.size());
+    const strings::PathText directoryText(directory.data(), directory.size());
 
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
       sys::RylGuid guid;
@@ -79,7 +79,7 @@ ResultCode TempFileStream::Create() noexcept {
       sys::RylGuidUtils::GetString(guid, name + 4);
       std::memcpy(name + 40, u".tmp", 8);
       core::GrowableBuffer<char16_t> full;
-      RYL_RETURN_IF_FAILED(CombinePaths(full.Output(), directoryText, PathText(name, kTempFileNameLength)));
+      RYL_RETURN_IF_FAILED(strings::CombinePaths(full.Output(), directoryText, strings::PathText(name, kTempFileNameLength)));
       std::u16string path(full.data(), full.size());
 
       HANDLE handle = nullptr;

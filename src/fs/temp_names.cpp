@@ -3,7 +3,7 @@
 #include "core/result_helpers.h"
 #include "fs/file_operations.h"
 #include "fs/nt_path.h"
-#include "fs/path_scratch_buffer.h"
+#include "strings/path_scratch_buffer.h"
 #include "sys/environment_variable.h"
 #include "sys/guid_utils.h"
 
@@ -15,7 +15,7 @@ constexpr char16_t kTempFileSuffix[] = u".tmp";
 
 // The variable's value into *out, growing it as needed; kVariableNotSet when
 // it is not set.
-ResultCode ReadVariable(const char16_t* name, PathScratchBuffer* out) noexcept {
+ResultCode ReadVariable(const char16_t* name, strings::PathScratchBuffer* out) noexcept {
   out->Clear();
   // A bound only against a value that keeps growing between the calls.
   for (int attempt = 0; attempt < 8; ++attempt) {
@@ -37,12 +37,12 @@ ResultCode ReadVariable(const char16_t* name, PathScratchBuffer* out) noexcept {
 
 ResultCode GetTempDirectory(OutputBuffer* out) noexcept {
   if (out == nullptr) return RYL_E_INVALID_ARG;
-  PathScratchBuffer value;
+  strings::PathScratchBuffer value;
   for (const char16_t* name : {u"TMP", u"TEMP", u"USERPROFILE"}) {
     const ResultCode rc = ReadVariable(name, &value);
     if (rc == sys::RylEnvironment::kVariableNotSet) continue;
     RYL_RETURN_IF_FAILED(rc);
-    return GetFullPath(out, PathText(value.data(), value.size()));
+    return GetFullPath(out, strings::PathText(value.data(), value.size()));
   }
   return RYL_E_PATH_NOT_FOUND;
 }

@@ -1,6 +1,7 @@
 #include "strings/case_mapping.h"
 
 #include "core/growable_buffer.h"
+#include "core/host_text.h"
 #include "core/output_writer.h"
 #include "core/result_helpers.h"
 #include "sys/code_pages.h"
@@ -25,10 +26,9 @@ ResultCode MapCase(LetterCase target, uint32_t flags, OutputBuffer* output, cons
   if (output == nullptr || output->callbacks == nullptr || output->callbacks->Resize == nullptr) {
     return RYL_E_INVALID_ARG;
   }
-  if (length == 0xFFFFFFFFu) {
+  if (length == core::kZeroTerminated) {
     if (text == nullptr) return RYL_E_INVALID_ARG;
-    length = 0;
-    while (text[length] != 0) ++length;
+    length = static_cast<uint32_t>(core::HostText(text, length).size());
   }
   if (text == nullptr && length != 0) return RYL_E_INVALID_ARG;
 

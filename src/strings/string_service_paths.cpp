@@ -4,20 +4,20 @@
 #include "core/entry_guard.h"
 #include "core/output_writer.h"
 #include "core/result_helpers.h"
-#include "fs/path_text.h"
+#include "strings/path_text.h"
 #include "strings/string_service.h"
 #include "sys/guid_utils.h"
 
 namespace ryl::strings {
 namespace {
 
-using fs::PathText;
+
 
 constexpr char16_t kUniqueNamePrefix[] = u"vqz-";
 
 PathText HostPath(const RylChar16* path, uint32_t length) noexcept {
   PathText text;
-  return fs::FromHostText(path, length, &text) ? text : PathText();
+  return strings::FromHostText(path, length, &text) ? text : PathText();
 }
 
 // An empty view is (null, 0), never a pointer with a zero length.
@@ -33,70 +33,70 @@ template <PathText (*Operation)(PathText) noexcept>
 ResultCode CopyResult(OutputBuffer* output, const RylChar16* path, uint32_t length) noexcept {
   return core::GuardEntry([&]() -> ResultCode {
     PathText text;
-    if (!fs::FromHostText(path, length, &text)) return RYL_E_INVALID_ARG;
-    return fs::WritePathText(output, Operation(text));
+    if (!strings::FromHostText(path, length, &text)) return RYL_E_INVALID_ARG;
+    return strings::WritePathText(output, Operation(text));
   });
 }
 
 }  // namespace
 
 uint8_t RYL_THISCALL StringServiceImpl::HasExtension(const RylChar16* path, uint32_t length) {
-  return fs::HasExtension(HostPath(path, length)) ? 1 : 0;
+  return strings::HasExtension(HostPath(path, length)) ? 1 : 0;
 }
 
 uint8_t RYL_THISCALL StringServiceImpl::IsAbsolutePath(const RylChar16* path, uint32_t length) {
-  return fs::IsAbsolutePath(HostPath(path, length)) ? 1 : 0;
+  return strings::IsAbsolutePath(HostPath(path, length)) ? 1 : 0;
 }
 
 ResultCode RYL_THISCALL StringServiceImpl::GetExtension(OutputBuffer* output, const RylChar16* path,
                                                         uint32_t length) {
-  return CopyResult<fs::GetExtension>(output, path, length);
+  return CopyResult<strings::GetExtension>(output, path, length);
 }
 
 RylStringView* RYL_THISCALL StringServiceImpl::GetExtensionView(RylStringView* result, const RylChar16* path,
                                                                 uint32_t length) {
-  return StoreView(result, fs::GetExtension(HostPath(path, length)));
+  return StoreView(result, strings::GetExtension(HostPath(path, length)));
 }
 
 ResultCode RYL_THISCALL StringServiceImpl::GetFileNamePart(OutputBuffer* output, const RylChar16* path,
                                                            uint32_t length) {
-  return CopyResult<fs::GetFileNamePart>(output, path, length);
+  return CopyResult<strings::GetFileNamePart>(output, path, length);
 }
 
 RylStringView* RYL_THISCALL StringServiceImpl::GetFileNamePartView(RylStringView* result, const RylChar16* path,
                                                                    uint32_t length) {
-  return StoreView(result, fs::GetFileNamePart(HostPath(path, length)));
+  return StoreView(result, strings::GetFileNamePart(HostPath(path, length)));
 }
 
 ResultCode RYL_THISCALL StringServiceImpl::GetStem(OutputBuffer* output, const RylChar16* path, uint32_t length) {
-  return CopyResult<fs::GetStem>(output, path, length);
+  return CopyResult<strings::GetStem>(output, path, length);
 }
 
 RylStringView* RYL_THISCALL StringServiceImpl::GetStemView(RylStringView* result, const RylChar16* path,
                                                            uint32_t length) {
-  return StoreView(result, fs::GetStem(HostPath(path, length)));
+  return StoreView(result, strings::GetStem(HostPath(path, length)));
 }
 
 ResultCode RYL_THISCALL StringServiceImpl::GetParentPath(OutputBuffer* output, const RylChar16* path,
                                                          uint32_t length) {
-  return CopyResult<fs::GetParentPath>(output, path, length);
+  return CopyResult<strings::GetParentPath>(output, path, length);
 }
 
 RylStringView* RYL_THISCALL StringServiceImpl::GetParentPathView(RylStringView* result, const RylChar16* path,
                                                                  uint32_t length) {
-  return StoreView(result, fs::GetParentPath(HostPath(path, length)));
+  return StoreView(result, strings::GetParentPath(HostPath(path, length)));
 }
 
 ResultCode RYL_THISCALL StringServiceImpl::SplitParentAndName(const RylChar16* path, uint32_t length,
                                                               RylStringView* outParent, RylStringView* outName) {
   return core::GuardEntry([&]() -> ResultCode {
     PathText text;
-    if (!fs::FromHostText(path, length, &text) || outParent == nullptr || outName == nullptr) {
+    if (!strings::FromHostText(path, length, &text) || outParent == nullptr || outName == nullptr) {
       return RYL_E_INVALID_ARG;
     }
     PathText parent;
     PathText name;
-    RYL_RETURN_IF_FAILED(fs::SplitParentAndName(text, &parent, &name));
+    RYL_RETURN_IF_FAILED(strings::SplitParentAndName(text, &parent, &name));
     StoreView(outParent, parent);
     StoreView(outName, name);
     return RYL_OK;
@@ -104,25 +104,25 @@ ResultCode RYL_THISCALL StringServiceImpl::SplitParentAndName(const RylChar16* p
 }
 
 uint32_t RYL_THISCALL StringServiceImpl::GetRootLength(const RylChar16* path, uint32_t length) {
-  return fs::GetRootLength(HostPath(path, length));
+  return strings::GetRootLength(HostPath(path, length));
 }
 
 ResultCode RYL_THISCALL StringServiceImpl::GetRootPath(OutputBuffer* output, const RylChar16* path,
                                                        uint32_t length) {
-  return CopyResult<fs::GetRootPath>(output, path, length);
+  return CopyResult<strings::GetRootPath>(output, path, length);
 }
 
 RylStringView* RYL_THISCALL StringServiceImpl::GetRootPathView(RylStringView* result, const RylChar16* path,
                                                                uint32_t length) {
-  return StoreView(result, fs::GetRootPath(HostPath(path, length)));
+  return StoreView(result, strings::GetRootPath(HostPath(path, length)));
 }
 
 ResultCode RYL_THISCALL StringServiceImpl::GetDriveRoot(OutputBuffer* output, const RylChar16* path,
                                                         uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
     PathText text;
-    if (!fs::FromHostText(path, length, &text)) return RYL_E_INVALID_ARG;
-    return fs::GetDriveRoot(output, text);
+    if (!strings::FromHostText(path, length, &text)) return RYL_E_INVALID_ARG;
+    return strings::GetDriveRoot(output, text);
   });
 }
 
@@ -130,8 +130,8 @@ ResultCode RYL_THISCALL StringServiceImpl::AppendComponent(OutputBuffer* inOut, 
                                                            uint32_t length) {
   return core::GuardEntry([&]() -> ResultCode {
     PathText text;
-    if (!fs::FromHostText(component, length, &text)) return RYL_E_INVALID_ARG;
-    return fs::AppendComponent(inOut, text);
+    if (!strings::FromHostText(component, length, &text)) return RYL_E_INVALID_ARG;
+    return strings::AppendComponent(inOut, text);
   });
 }
 
@@ -156,11 +156,11 @@ ResultCode RYL_THISCALL StringServiceImpl::ReplaceExtension(OutputBuffer* output
   return core::GuardEntry([&]() -> ResultCode {
     PathText pathText;
     PathText extensionText;
-    if (!fs::FromHostText(path, length, &pathText) ||
-        !fs::FromHostText(extension, extensionLength, &extensionText)) {
+    if (!strings::FromHostText(path, length, &pathText) ||
+        !strings::FromHostText(extension, extensionLength, &extensionText)) {
       return RYL_E_INVALID_ARG;
     }
-    return fs::ReplaceExtension(output, pathText, extensionText);
+    return strings::ReplaceExtension(output, pathText, extensionText);
   });
 }
 
@@ -170,11 +170,11 @@ ResultCode RYL_THISCALL StringServiceImpl::CombinePaths(OutputBuffer* output, co
   return core::GuardEntry([&]() -> ResultCode {
     PathText baseText;
     PathText relativeText;
-    if (!fs::FromHostText(base, baseLength, &baseText) ||
-        !fs::FromHostText(relative, relativeLength, &relativeText)) {
+    if (!strings::FromHostText(base, baseLength, &baseText) ||
+        !strings::FromHostText(relative, relativeLength, &relativeText)) {
       return RYL_E_INVALID_ARG;
     }
-    return fs::CombinePaths(output, baseText, relativeText);
+    return strings::CombinePaths(output, baseText, relativeText);
   });
 }
 

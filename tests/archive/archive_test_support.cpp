@@ -8,19 +8,19 @@
 
 #include "support/result_matchers.h"
 #include "support/temp_dir.h"
-#include "sys/crc32_kernels.h"
+#include "sys/codec/crc32_kernels.h"
 
 namespace ryl::archive::test {
 
-core::ObjectPtr<fs::MemoryStream> StreamOver(const Bytes& bytes) {
-  core::ObjectPtr<fs::MemoryStream> stream(core::MakeObject<fs::MemoryStream>());
+core::ObjectPtr<streams::MemoryStream> StreamOver(const Bytes& bytes) {
+  core::ObjectPtr<streams::MemoryStream> stream(core::MakeObject<streams::MemoryStream>());
   uint32_t done = 0;
   EXPECT_CODE(stream->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done), RYL_OK);
   EXPECT_CODE(stream->Seek(0, RYL_SEEK_BEGIN), RYL_OK);
   return stream;
 }
 
-Bytes ContentsOf(fs::MemoryStream* stream) {
+Bytes ContentsOf(streams::MemoryStream* stream) {
   return Bytes(reinterpret_cast<const char*>(stream->data()), stream->size());
 }
 

@@ -10,14 +10,14 @@
 
 #include "archive/central_directory.h"
 #include "core/object_ptr.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 
 namespace ryl::archive::test {
 
 using Bytes = std::string;
 
-core::ObjectPtr<fs::MemoryStream> StreamOver(const Bytes& bytes);
-Bytes ContentsOf(fs::MemoryStream* stream);
+core::ObjectPtr<streams::MemoryStream> StreamOver(const Bytes& bytes);
+Bytes ContentsOf(streams::MemoryStream* stream);
 
 // Little-endian pieces for building records by hand.
 Bytes Le16(uint16_t value);

@@ -8,7 +8,7 @@
 
 #include "archive/end_record_search.h"
 #include "archive_test_support.h"
-#include "fs/positioned_stream.h"
+#include "streams/positioned_stream.h"
 #include "support/result_matchers.h"
 
 namespace ryl::archive {
@@ -19,7 +19,7 @@ using test::Bytes;
 const Bytes kEndSignature = test::Le32(kEndRecordSignature);
 
 // A stream of size zero bytes held nowhere, counting what is read from it.
-class ZeroStream final : public fs::PositionedStream<ZeroStream> {
+class ZeroStream final : public streams::PositionedStream<ZeroStream> {
  public:
   explicit ZeroStream(uint64_t size) noexcept : size_(size) {}
   ResultCode RYL_THISCALL GetSize(uint64_t* out) override {

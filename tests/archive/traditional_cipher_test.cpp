@@ -10,7 +10,7 @@
 #include "archive/local_header.h"
 #include "archive/traditional_cipher_streams.h"
 #include "archive_test_support.h"
-#include "fs/window_stream.h"
+#include "streams/window_stream.h"
 #include "support/result_matchers.h"
 
 namespace ryl::archive {
@@ -55,7 +55,7 @@ struct EncryptedEntry {
   uint64_t dataOffset = 0;
 };
 
-std::vector<EncryptedEntry> EncryptedEntriesOf(fs::MemoryStream* stream) {
+std::vector<EncryptedEntry> EncryptedEntriesOf(streams::MemoryStream* stream) {
   ZipDirectory directory;
   EXPECT_CODE(ReadZipDirectory(stream, &directory), RYL_OK);
   std::vector<EncryptedEntry> entries;
@@ -78,7 +78,7 @@ void CheckFixtureDecrypts(const std::string& file, uint16_t expectedFlags) {
     SCOPED_TRACE(file + " entry " + std::to_string(index));
     const CentralHeaderImage& image = entries.at(index).image;
     EXPECT_EQ(image.flags, expectedFlags);
-    fs::WindowStream window(stream.get(), entries[index].dataOffset,
+    streams::WindowStream window(stream.get(), entries[index].dataOffset,
                             entries[index].dataOffset + image.CompressedSize());
     ASSERT_CODE(SeekTo(&window, 0), RYL_OK);
     DecryptingStream decrypting;
@@ -212,7 +212,7 @@ TEST(MakeEncryptionHeader, DrawsFreshRandomBytesEachTime) {
 }
 
 // Takes the first few bytes, then fails every write.
-class FailingStream final : public fs::PositionedStream<FailingStream> {
+class FailingStream final : public streams::PositionedStream<FailingStream> {
  public:
   ResultCode RYL_THISCALL GetSize(uint64_t* out) override {
     *out = taken;

@@ -12,7 +12,7 @@
 #include "archive/zip_text.h"
 #include "archive_test_support.h"
 #include "core/result_helpers.h"
-#include "fs/window_stream.h"
+#include "streams/window_stream.h"
 #include "support/result_matchers.h"
 #include "support/temp_dir.h"
 
@@ -113,7 +113,7 @@ TEST(WrittenArchive, ReadsBackDecryptsAndIsLeftForUnzipToCheck) {
     EXPECT_EQ(image.UncompressedSize(), plan[i].data.size());
     LocalHeaderInfo local;
     ASSERT_CODE(ReadLocalHeader(out.get(), image.LocalHeaderOffset(), &local), RYL_OK);
-    fs::WindowStream window(out.get(), local.dataOffset, local.dataOffset + image.CompressedSize());
+    streams::WindowStream window(out.get(), local.dataOffset, local.dataOffset + image.CompressedSize());
     Bytes data(static_cast<size_t>(image.CompressedSize()), '\0');
     if ((image.flags & kFlagEncrypted) != 0) {
       DecryptingStream decrypting;

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "support/result_matchers.h"
-#include "sys/bz2_context.h"
-#include "sys/deflate_context.h"
+#include "sys/codec/bz2_context.h"
+#include "sys/codec/deflate_context.h"
 #include "test_data.h"
 
 namespace ryl::sys {

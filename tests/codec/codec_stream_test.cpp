@@ -5,7 +5,7 @@
 #include "codec/bzip2_stream.h"
 #include "codec/deflate_stream.h"
 #include "core/object_ptr.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 #include "test_data.h"
 #include "test_streams.h"
@@ -299,7 +299,7 @@ TYPED_TEST(CodecStreamTest, PartialTargetWritesAreCompletedAndANonTakingTargetFa
 
 TYPED_TEST(CodecStreamTest, DestroyingAnUnclosedCompressorStillFinishesTheData) {
   const Bytes data = test::MakeMixedData(9000, 49);
-  fs::MemoryStream target;
+  streams::MemoryStream target;
   core::ObjectPtr<TypeParam> stream(core::MakeObject<TypeParam>());
   ASSERT_TRUE(stream);
   ASSERT_CODE(Init(*stream, &target, true, 4096), RYL_OK);

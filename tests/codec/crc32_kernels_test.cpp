@@ -1,13 +1,13 @@
 // Both CRC-32 kernels against zlib's crc32() and against each other, on
 // lengths and alignments around every block boundary the kernels have.
-#include "sys/crc32_kernels.h"
+#include "sys/codec/crc32_kernels.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <random>
 
-#include "sys/mini_hash_crc32.h"
+#include "sys/codec/mini_hash_crc32.h"
 #include "test_data.h"
 
 namespace ryl::sys {

@@ -7,7 +7,7 @@
 #include "codec/crc32_hash.h"
 #include "codec/crc_sink_stream.h"
 #include "codec/hash_stream_content.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 #include "test_data.h"
 #include "test_streams.h"
@@ -55,7 +55,7 @@ TEST(Crc32Hash, ResetRestartsTheSum) {
 }
 
 TEST(HashStreamContent, EmptyStreamGivesTheCrcOfNothing) {
-  fs::MemoryStream source;
+  streams::MemoryStream source;
   Crc32Hash hash;
   Digest8 out = kPoison;
   ASSERT_CODE(HashStreamContent(hash, source, out.data(), 4), RYL_OK);
@@ -64,7 +64,7 @@ TEST(HashStreamContent, EmptyStreamGivesTheCrcOfNothing) {
 
 TEST(HashStreamContent, HashesFromTheCurrentPositionAndLeavesTheStreamAtItsEnd) {
   Bytes text = test::ToBytes("_abc");
-  fs::MemoryStream source(text.data(), 4, 4, fs::MemoryStream::kReadOnly);
+  streams::MemoryStream source(text.data(), 4, 4, streams::MemoryStream::kReadOnly);
   ASSERT_CODE(source.Seek(1, RYL_SEEK_BEGIN), RYL_OK);
   Crc32Hash hash;
   hash.Add(reinterpret_cast<const uint8_t*>("stale"), 5);  // Initialize must drop this
@@ -78,8 +78,8 @@ TEST(HashStreamContent, HashesFromTheCurrentPositionAndLeavesTheStreamAtItsEnd) 
 
 TEST(HashStreamContent, MatchesZlibAcrossManyBufferfuls) {
   Bytes data = test::MakeMixedData((1 << 20) + 12345, 31);
-  fs::MemoryStream source(data.data(), static_cast<uint32_t>(data.size()), static_cast<uint32_t>(data.size()),
-                          fs::MemoryStream::kReadOnly);
+  streams::MemoryStream source(data.data(), static_cast<uint32_t>(data.size()), static_cast<uint32_t>(data.size()),
+                          streams::MemoryStream::kReadOnly);
   Crc32Hash hash;
   Digest8 out = kPoison;
   ASSERT_CODE(HashStreamContent(hash, source, out.data(), 4), RYL_OK);

@@ -12,14 +12,14 @@
 
 #include "codec/bzip2_stream.h"
 #include "codec/deflate_stream.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 using ryl::codec::Bzip2Stream;
 using ryl::codec::DeflateStream;
-using ryl::fs::MemoryStream;
+using ryl::streams::MemoryStream;
 
 int g_failed = 0;
 int g_passed = 0;

@@ -7,7 +7,7 @@
 
 #include "codec/bzip2_stream.h"
 #include "codec/deflate_stream.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 #include "test_data.h"
 
@@ -24,7 +24,7 @@ const test::Bytes& Data() {
 template <typename Stream, typename Init>
 void RoundTrip(Init init) {
   const test::Bytes& data = Data();
-  fs::MemoryStream packed;
+  streams::MemoryStream packed;
   {
     Stream writer;
     ASSERT_CODE(init(writer, &packed, true), RYL_OK);

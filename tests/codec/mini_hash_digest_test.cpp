@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "sys/mini_hash_md5.h"
-#include "sys/mini_hash_sha1.h"
-#include "sys/mini_hash_sha512.h"
+#include "sys/codec/mini_hash_md5.h"
+#include "sys/codec/mini_hash_sha1.h"
+#include "sys/codec/mini_hash_sha512.h"
 
 namespace ryl::sys {
 namespace {

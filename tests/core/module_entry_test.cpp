@@ -6,13 +6,13 @@
 #include <thread>
 #include <vector>
 
-#include "core/module_entry.h"
-#include "core/module_object.h"
-#include "core/root_factory.h"
+#include "module/module_entry.h"
+#include "module/module_object.h"
+#include "module/root_factory.h"
 #include "support/result_matchers.h"
 #include "sys/sys_module.h"
 
-namespace ryl::core {
+namespace ryl::module {
 namespace {
 
 TEST(ModuleEntry, InitFailureOfFirstStepIsReturnedAndNothingIsLeftToFinish) {
@@ -41,7 +41,7 @@ TEST(ModuleEntry, RootThatCannotBeBuiltGivesOutOfMemoryAndLeavesTheSlotEmpty) {
   EXPECT_CODE(GetRootObject(kRylRootInterfaceId, &root), RYL_E_OUT_OF_MEMORY);
   EXPECT_EQ(root, reinterpret_cast<void*>(0xDEADBEEF));
   EXPECT_EQ(TheModule().rootSlot.CountForTesting(), 0);
-  EXPECT_EQ(TheModule().rootSlot.StateForTesting() & ~SharedInstanceSlot::kFlags, 0u);
+  EXPECT_EQ(TheModule().rootSlot.StateForTesting() & ~core::SharedInstanceSlot::kFlags, 0u);
   EXPECT_EQ(RootObject::LiveCountForTesting(), live);
 
   // The failure leaves nothing behind that stops the next request.
@@ -131,4 +131,4 @@ TEST(ModuleEntry, AcquireAndReleaseInterleavedNeverLoseOrDoubleFreeTheRoot) {
 }
 
 }  // namespace
-}  // namespace ryl::core
+}  // namespace ryl::module

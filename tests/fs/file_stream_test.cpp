@@ -13,7 +13,7 @@
 
 #include "core/object_ptr.h"
 #include "fs/file_mapped_view.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 #include "support/temp_dir.h"
 
@@ -200,7 +200,7 @@ TEST(FileStream, ExportedStateLoadsIntoAStreamThatReadsTheSameFile) {
   TempDir dir;
   ASSERT_TRUE(test::WriteWholeFile(dir.File(L"s.bin"), "state of the art"));
   auto stream = OpenFile(dir.File16(L"s.bin"), kOpenExisting, kAccessRead, 1);
-  core::ObjectPtr<MemoryStream> state(core::MakeObject<MemoryStream>());
+  core::ObjectPtr<streams::MemoryStream> state(core::MakeObject<streams::MemoryStream>());
   DuplicatingMarshaller marshaller;
   ASSERT_EQ(stream->CanSaveState(0), 1);
   ASSERT_CODE(stream->SaveState(state.get(), &marshaller), RYL_OK);
@@ -218,9 +218,9 @@ TEST(FileStream, ExportedStateLoadsIntoAStreamThatReadsTheSameFile) {
   // A flag byte that is neither 0 nor 1 is refused and changes nothing.
   std::vector<uint8_t> bad(state->data(), state->data() + state->size());
   bad[2] = 7;
-  core::ObjectPtr<MemoryStream> badState(
-      core::MakeObject<MemoryStream>(bad.data(), static_cast<uint32_t>(bad.size()), static_cast<uint32_t>(bad.size()),
-                                     MemoryStream::kReadOnly));
+  core::ObjectPtr<streams::MemoryStream> badState(
+      core::MakeObject<streams::MemoryStream>(bad.data(), static_cast<uint32_t>(bad.size()), static_cast<uint32_t>(bad.size()),
+                                     streams::MemoryStream::kReadOnly));
   EXPECT_CODE(loaded->LoadState(badState.get(), &marshaller), RYL_E_INVALID_DATA);
   EXPECT_EQ(loaded->IsOpen(), 1);
 }

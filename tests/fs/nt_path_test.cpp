@@ -6,7 +6,7 @@
 #include "core/growable_buffer.h"
 #include "fs/nt_path.h"
 #include "fs/path_host.h"
-#include "fs/path_text.h"
+#include "strings/path_text.h"
 #include "sys/scoped_unicode_string.h"
 
 namespace ryl::fs {
@@ -16,7 +16,7 @@ using test::CurrentDirectoryScope;
 using test::PathOfLength;
 
 const char16_t* U(const std::wstring& text) { return reinterpret_cast<const char16_t*>(text.c_str()); }
-PathText P(const std::wstring& text) { return PathText(U(text), text.size()); }
+strings::PathText P(const std::wstring& text) { return strings::PathText(U(text), text.size()); }
 
 struct Converted {
   ResultCode code;
@@ -289,11 +289,11 @@ TEST_F(FullPathVerbatimTest, FailuresLeaveTheOutputAndInputsMayShareIt) {
 
 TEST(NeedsVerbatimForm, TrailingDotsAnywhereAndTrailingSpacesAtTheEnd) {
   for (const wchar_t* yes : {L"name.", L"name ", L"...", L"a.\\b", L"a./b", L"a.\\", L"x\\y.", L"x\\y\\z "}) {
-    EXPECT_TRUE(NeedsVerbatimForm(P(yes))) << yes;
+    EXPECT_TRUE(strings::NeedsVerbatimForm(P(yes))) << yes;
   }
   for (const wchar_t* no : {L"", L".", L"..", L"name", L"a \\b", L"a\\.\\b", L"a\\..\\b", L"a\\", L".\\x", L"a.b",
                             L"a\\\\b"}) {
-    EXPECT_FALSE(NeedsVerbatimForm(P(no))) << no;
+    EXPECT_FALSE(strings::NeedsVerbatimForm(P(no))) << no;
   }
 }
 
@@ -316,30 +316,30 @@ TEST(JoinVerbatim, SwitchesToTheVerbatimFormOnlyForNamesThatNeedIt) {
   };
   for (const auto& c : cases) {
     test::HostBuffer out(L"old");
-    EXPECT_CODE(JoinVerbatim(out.Output(), P(c.directory), P(c.name)), RYL_OK) << c.directory << L" + " << c.name;
+    EXPECT_CODE(strings::JoinVerbatim(out.Output(), P(c.directory), P(c.name)), RYL_OK) << c.directory << L" + " << c.name;
     EXPECT_EQ(out.Text(), c.expected) << c.directory << L" + " << c.name;
   }
   const std::wstring longDirectory = PathOfLength(L"C:", L"", 300);
   test::HostBuffer joined;
-  ASSERT_CODE(JoinVerbatim(joined.Output(), P(longDirectory), P(L"end.")), RYL_OK);
+  ASSERT_CODE(strings::JoinVerbatim(joined.Output(), P(longDirectory), P(L"end.")), RYL_OK);
   EXPECT_EQ(joined.Text(), L"\\\\?\\" + longDirectory + L"\\end.");
-  EXPECT_TRUE(NeedsVerbatimForm(P(longDirectory + L"\\end ")));
+  EXPECT_TRUE(strings::NeedsVerbatimForm(P(longDirectory + L"\\end ")));
 
   test::HostBuffer out(L"keep");
-  EXPECT_CODE(JoinVerbatim(out.Output(), P(L"rel"), P(L"x.")), RYL_E_INVALID_ARG);
-  EXPECT_CODE(JoinVerbatim(out.Output(), P(L"\\rooted"), P(L"x ")), RYL_E_INVALID_ARG);
+  EXPECT_CODE(strings::JoinVerbatim(out.Output(), P(L"rel"), P(L"x.")), RYL_E_INVALID_ARG);
+  EXPECT_CODE(strings::JoinVerbatim(out.Output(), P(L"\\rooted"), P(L"x ")), RYL_E_INVALID_ARG);
   EXPECT_EQ(out.Text(), L"keep");
 }
 
 TEST(ReadCurrentDirectory, GrowsPastTheInlineStore) {
   CurrentDirectoryScope cwd;
   ASSERT_TRUE(cwd.Set(L"C:\\windows\\system32"));
-  SmallPathScratchBuffer small;
+  strings::SmallPathScratchBuffer small;
   ASSERT_LT(small.capacity(), test::CurrentDirectory().size());
   ASSERT_CODE(ReadCurrentDirectory(&small), RYL_OK);
   EXPECT_TRUE(small.IsOnHeap());
   EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(small.c_str())), test::CurrentDirectory());
-  PathScratchBuffer full;
+  strings::PathScratchBuffer full;
   ASSERT_CODE(ReadCurrentDirectory(&full), RYL_OK);
   EXPECT_FALSE(full.IsOnHeap());
   EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(full.c_str())), test::CurrentDirectory());

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "core/object_ptr.h"
-#include "fs/host_stream_adapter.h"
-#include "fs/host_stream_wrapper.h"
-#include "fs/memory_stream.h"
+#include "streams/host_stream_adapter.h"
+#include "streams/host_stream_wrapper.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 
-namespace ryl::fs {
+namespace ryl::streams {
 namespace {
 
 core::ObjectPtr<MemoryStream> StreamWith(const char* text) {
@@ -232,11 +232,11 @@ TEST(HostStreamAdapter, ForwardsEachOperationToTheHostSlotOneToOne) {
 }
 
 }  // namespace
-}  // namespace ryl::fs
+}  // namespace ryl::streams
 
-#include "fs/window_stream.h"
+#include "streams/window_stream.h"
 
-namespace ryl::fs {
+namespace ryl::streams {
 namespace {
 
 TEST(WindowStream, CutsReadsAndWritesToTheWindow) {
@@ -290,4 +290,4 @@ TEST(CopyStream, CopiesTheRestOfTheSourceAcrossBlockBoundaries) {
 }
 
 }  // namespace
-}  // namespace ryl::fs
+}  // namespace ryl::streams

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/object_ptr.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 #include "support/temp_dir.h"
 
@@ -116,7 +116,7 @@ TEST(TempFileStream, KeepAfterExportingTheStateIsRefused) {
       return RYL_OK;
     }
   } marshaller;
-  core::ObjectPtr<MemoryStream> state(core::MakeObject<MemoryStream>());
+  core::ObjectPtr<streams::MemoryStream> state(core::MakeObject<streams::MemoryStream>());
   ASSERT_CODE(stream->SaveState(state.get(), &marshaller), RYL_OK);
   EXPECT_EQ(marshaller.added, 1);
   EXPECT_EQ(state->data()[0], 6);

@@ -8,10 +8,10 @@
 
 #include "core/object_ptr.h"
 #include "descriptor_builder.h"
-#include "fs/memory_stream.h"
 #include "security/open_for_security.h"
 #include "security/security_descriptor_io.h"
 #include "security_fixtures.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 #include "sys/current_transaction.h"
 #include "sys/win_security.h"
@@ -110,7 +110,7 @@ TEST_F(SecurityOnFiles, DescriptorReadFromAFileSurvivesAStreamUnchanged) {
   ASSERT_CODE(ReadSecurityDescriptor(test::FileObject(file_), 0x07, read.get()), RYL_OK);
   EXPECT_EQ(read->GetPartsPresent(), 0x07u);
 
-  core::ObjectPtr<fs::MemoryStream> stream(core::MakeObject<fs::MemoryStream>());
+  core::ObjectPtr<streams::MemoryStream> stream(core::MakeObject<streams::MemoryStream>());
   ASSERT_CODE(read->WriteToStream(stream.get()), RYL_OK);
   ASSERT_CODE(stream->Seek(0, RYL_SEEK_BEGIN), RYL_OK);
   auto restored = NewObject();

@@ -6,7 +6,7 @@
 
 #include "core/object_ptr.h"
 #include "descriptor_builder.h"
-#include "fs/memory_stream.h"
+#include "streams/memory_stream.h"
 #include "support/result_matchers.h"
 #include "sys/stored_security_descriptor.h"
 #include "sys/win_security_descriptor.h"
@@ -21,11 +21,11 @@ core::ObjectPtr<RylWinSecurityDescriptor> NewObject() {
   return core::ObjectPtr<RylWinSecurityDescriptor>(core::MakeObject<RylWinSecurityDescriptor>());
 }
 
-core::ObjectPtr<fs::MemoryStream> NewStream() {
-  return core::ObjectPtr<fs::MemoryStream>(core::MakeObject<fs::MemoryStream>());
+core::ObjectPtr<streams::MemoryStream> NewStream() {
+  return core::ObjectPtr<streams::MemoryStream>(core::MakeObject<streams::MemoryStream>());
 }
 
-core::ObjectPtr<fs::MemoryStream> StreamOf(const Bytes& bytes) {
+core::ObjectPtr<streams::MemoryStream> StreamOf(const Bytes& bytes) {
   auto stream = NewStream();
   EXPECT_CODE(stream->Write(bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr), RYL_OK);
   EXPECT_CODE(stream->Seek(0, RYL_SEEK_BEGIN), RYL_OK);
@@ -42,7 +42,7 @@ Bytes HeldDescriptor(RylSecurityObject& object) {
   return Bytes(sd, sd + length);
 }
 
-Bytes Contents(const fs::MemoryStream& stream) { return Bytes(stream.data(), stream.data() + stream.size()); }
+Bytes Contents(const streams::MemoryStream& stream) { return Bytes(stream.data(), stream.data() + stream.size()); }
 
 // A large list takes the writer past its local copy onto the heap.
 Bytes LargeDescriptor() {

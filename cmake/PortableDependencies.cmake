@@ -1,0 +1,14 @@
+# The third-party libraries of the portable build: Debian's own, for the host
+# (zlib1g-dev, libbz2-dev, libssl-dev), under the names the library's targets
+# use in the Windows build.
+include_guard(GLOBAL)
+find_package(ZLIB REQUIRED)
+find_package(BZip2 REQUIRED)
+find_package(OpenSSL REQUIRED COMPONENTS Crypto)
+add_library(dep::zlib INTERFACE IMPORTED)
+target_link_libraries(dep::zlib INTERFACE ZLIB::ZLIB)
+add_library(dep::bz2 INTERFACE IMPORTED)
+target_link_libraries(dep::bz2 INTERFACE BZip2::BZip2)
+add_library(dep::crypto INTERFACE IMPORTED)
+target_link_libraries(dep::crypto INTERFACE OpenSSL::Crypto)
+target_compile_definitions(dep::crypto INTERFACE OPENSSL_API_COMPAT=0x10100000L)

@@ -1,0 +1,150 @@
+#include "module/root_factory.h"
+
+#include <new>
+
+#include "archive/archive_factory.h"
+#include "core/delivery.h"
+#include "core/query.h"
+#include "module/native_archive_files.h"
+#include "sys/heap.h"
+
+namespace ryl::module {
+namespace {
+
+std::atomic<int32_t> g_liveRoots{0};
+std::atomic<int32_t> g_builtRoots{0};
+std::atomic<int32_t> g_failBuilds{0};
+
+RootObject* Self(RootFactoryImpl* table) noexcept { return static_cast<RootObject*>(table); }
+
+// Created objects all start at version 1; until an object's own service is
+// built, its factory slot still checks the version first.
+ResultCode NotBuiltYet(const ObjectReceiver* receiver) noexcept {
+  const ResultCode version = core::CheckCreateVersion(receiver, 1);
+  return version < 0 ? version : RYL_E_NOT_IMPLEMENTED;
+}
+
+}  // namespace
+
+void* RootObject::Build() noexcept {
+  int32_t pending = g_failBuilds.load();
+  while (pending > 0) {
+    if (g_failBuilds.compare_exchange_weak(pending, pending - 1)) return nullptr;
+  }
+  void* memory = sys::DefaultHeapAllocate(sizeof(RootObject));
+  if (memory == nullptr) return nullptr;
+  auto* root = ::new (memory) RootObject(&TheModule());
+  g_liveRoots.fetch_add(1);
+  g_builtRoots.fetch_add(1);
+  // The slot stores the address of the RootFactory table, which is where the
+  // object starts.
+  return static_cast<RootFactory*>(root);
+}
+
+void RootObject::DestroyObject(void* object) noexcept { static_cast<RootFactory*>(object)->DestroyRoot(); }
+
+int32_t RootObject::LiveCountForTesting() noexcept { return g_liveRoots.load(); }
+int32_t RootObject::BuiltCountForTesting() noexcept { return g_builtRoots.load(); }
+void RootObject::FailBuildsForTesting(int32_t n) noexcept { g_failBuilds.store(n); }
+
+void RYL_THISCALL RootFactoryImpl::DestroyRoot() {
+  RootObject* root = Self(this);
+  root->~RootObject();
+  sys::DefaultHeapFree(root);
+  g_liveRoots.fetch_sub(1);
+}
+
+uint32_t RYL_THISCALL RootFactoryImpl::AddRef() { return DoAddRef(); }
+
+uint32_t RYL_THISCALL RootFactoryImpl::Release() { return DoRelease(); }
+
+void* RYL_THISCALL RootFactoryImpl::Query(uint32_t type, uint32_t version, uint32_t* outHighest) {
+  return core::AnswerQuery(static_cast<RootFactory*>(this), kTypeId, kHighestVersion, type, version, outHighest);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateArchiveFactory(const ObjectReceiver* receiver) {
+  return archive::DeliverArchiveFactory(receiver, &NativeArchiveFiles());
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::GetFileSystemService(const ObjectReceiver* receiver) {
+  return core::DeliverEmbedded(receiver, static_cast<FileSystemService*>(Self(this)),
+                         fs::FileSystemServiceImpl::kHighestVersion);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::GetStringService(const ObjectReceiver* receiver) {
+  return core::DeliverEmbedded(receiver, static_cast<StringService*>(Self(this)),
+                         strings::StringServiceImpl::kHighestVersion);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateXmlWriter(const ObjectReceiver* receiver, HostStream*) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishEncryptor(const ObjectReceiver* receiver, const uint8_t*,
+                                                                 uint32_t) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishDecryptor(const ObjectReceiver* receiver, const uint8_t*,
+                                                                 uint32_t) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPublicKey(const ObjectReceiver* receiver, const uint8_t*, uint32_t,
+                                                            const uint8_t*, uint32_t) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPublicKeyFromWord(const ObjectReceiver* receiver, uint32_t,
+                                                                    const uint8_t*, uint32_t) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPrivateKey(const ObjectReceiver* receiver, const uint8_t*,
+                                                             uint32_t, const uint8_t*, uint32_t) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexWide(const ObjectReceiver* receiver, const RylChar16*, uint32_t,
+                                                         uint32_t) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexNarrow(const ObjectReceiver* receiver, const char*, uint32_t,
+                                                           uint32_t) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateZipStreamWriter(const ObjectReceiver* receiver) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::GetSharedDispatcher(const ObjectReceiver* receiver) {
+  return NotBuiltYet(receiver);
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::RunToCompletion(RylOutcome*, uint32_t, RylWaitable*, RylWaitable*) {
+  return RYL_E_NOT_IMPLEMENTED;
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::ParseXml(HostStream*, RylXmlEventHandler*, uint8_t) {
+  return RYL_E_NOT_IMPLEMENTED;
+}
+
+ResultCode RYL_THISCALL RootFactoryImpl::OpenRegistryRoot(RylKeyHolder*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+
+ResultCode RYL_THISCALL RootFactoryImpl::CreateDispatcher(const ObjectReceiver* receiver) {
+  return NotBuiltYet(receiver);
+}
+
+uint32_t RYL_THISCALL RootFactoryImpl::DoAddRef() {
+  // The count a host sees is not the real one; only Release's 0 means gone.
+  (void)Self(this)->module()->rootSlot.AddRef();
+  return 2;
+}
+
+uint32_t RYL_THISCALL RootFactoryImpl::DoRelease() {
+  return Self(this)->module()->rootSlot.Release(static_cast<RootFactory*>(this), &RootObject::DestroyObject);
+}
+
+}  // namespace ryl::module
