@@ -4,6 +4,11 @@ set(RYL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(RYL_WINE_RUN ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${RYL_WINE_RUN})
 
+# Exit code of cmake/wine-run.sh (and of the scripts that drive Wine) when
+# this machine cannot run 32-bit programs: the test is reported as skipped,
+# with the reason in its output, never as passed.
+set(RYL_WINE_SKIP_CODE 77)
+
 # ryl_add_wine_test(TARGET) registers the executable as one test that needs
 # the prefix and the persistent wine server.
 function(ryl_add_wine_test target)
@@ -11,6 +16,7 @@ function(ryl_add_wine_test target)
   set_tests_properties(${target} PROPERTIES
     ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}"
     FIXTURES_REQUIRED wine_server
+    SKIP_RETURN_CODE ${RYL_WINE_SKIP_CODE}
     TIMEOUT 900)
 endfunction()
 

@@ -77,6 +77,9 @@ def main():
     parser.add_argument("--exe", required=True, help="codec_interop.exe")
     parser.add_argument("--work", required=True, help="parent of the per-run directory")
     args = parser.parse_args()
+    # The Windows half cannot run where 32-bit programs cannot: skip (77).
+    if subprocess.run([args.wine_run, "--check"]).returncode != 0:
+        return 77
 
     bzip2 = shutil.which("bzip2")
     if bzip2 is None:

@@ -13,6 +13,11 @@ import zipfile
 WINE_RUN, RYLCLI, FIXTURES, WORK = sys.argv[1:5]
 failures = []
 
+# A machine that cannot run 32-bit programs cannot run rylcli: skip, as the
+# wrapper says why (exit 77 is CTest's skip code for this test).
+if subprocess.run([WINE_RUN, "--check"]).returncode != 0:
+    sys.exit(77)
+
 
 def check(condition, message):
     if not condition:
