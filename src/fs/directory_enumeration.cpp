@@ -9,6 +9,7 @@
 #include "sys/dos_path_conversion.h"
 #include "sys/heap.h"
 #include "sys/native_api.h"
+#include "sys/native_object_attributes.h"
 #include "sys/result_codes.h"
 #include "sys/scoped_unicode_string.h"
 
@@ -16,7 +17,6 @@ namespace ryl::fs {
 namespace {
 
 constexpr ACCESS_MASK kListAccess = SYNCHRONIZE | FILE_LIST_DIRECTORY;  // 0x100001
-constexpr ULONG kObjectAttributes = OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE;  // 0x240
 constexpr ULONG kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr ULONG kListOptions = FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT;
 
@@ -147,13 +147,10 @@ ResultCode DirectoryEnumeration::Open(strings::PathText directory, strings::Path
   sys::ScopedRtlUnicodeString native;
   RYL_RETURN_IF_FAILED(
       sys::RylNtdll_RtlDosPathNameToNtPathName_T_EliminateDosDevice(directory_.c_str(), native.Receive()));
-  OBJECT_ATTRIBUTES attributes{};
-  attributes.Length = sizeof(OBJECT_ATTRIBUTES);
-  attributes.ObjectName = const_cast<PUNICODE_STRING>(native.ptr());
-  attributes.Attributes = kObjectAttributes;
+  sys::NativeObjectAttributes attributes(native.get());
   IO_STATUS_BLOCK iosb{};
   HANDLE handle = nullptr;
-  const NTSTATUS status = ZwOpenFile(&handle, kListAccess, &attributes, &iosb, kShareReadWrite, kListOptions);
+  const NTSTATUS status = ZwOpenFile(&handle, kListAccess, attributes.get(), &iosb, kShareReadWrite, kListOptions);
   if (status < 0) return sys::RylResultFromNtStatus(status);
   handle_.Reset(handle, true);
   return StartOrClose();

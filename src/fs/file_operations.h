@@ -9,6 +9,7 @@
 
 #include "ryl/records.h"
 #include "ryl/result.h"
+#include "sys/temp_name.h"
 
 namespace ryl::fs {
 
@@ -17,7 +18,7 @@ namespace ryl::fs {
 inline constexpr ResultCode kCopiedWithoutSecurity = RYL_RESULT(0x60010080u);
 
 // "vqz-", 36 identifier characters, ".tmp".
-inline constexpr uint32_t kTempFileNameLength = 44;
+inline constexpr uint32_t kTempFileNameLength = sys::kRylTempFileNameLength;
 
 // DeleteFile flags.
 inline constexpr uint32_t kDeleteClearReadOnly = 0x1;

@@ -5,6 +5,7 @@
 
 #include "fs/file_mapped_view.h"
 #include "sys/dos_path_conversion.h"
+#include "sys/native_object_attributes.h"
 #include "sys/native_api.h"
 #include "sys/result_codes.h"
 #include "sys/scoped_handle.h"
@@ -15,11 +16,6 @@ namespace {
 
 constexpr uint64_t kNegative = uint64_t{1} << 63;
 constexpr uint32_t kMaxViewLength = 0x8000000;  // 128 MiB
-constexpr ULONG kFileStandardInformation = 5;
-constexpr ULONG kFileEndOfFileInformation = 20;
-
-HANDLE AsHandle(void* handle) { return static_cast<HANDLE>(handle); }
-bool IsFileHandle(void* handle) { return handle != INVALID_HANDLE_VALUE; }
 
 // Page size and allocation granularity, read once per process. Idempotent
 // writes by whichever thread maps first.
@@ -47,9 +43,12 @@ ResultCode ReadMemoryGeometry(uint32_t* pageSize, uint32_t* granularity) {
   return RYL_OK;
 }
 
-// Rights that only read: GENERIC_READ, SYNCHRONIZE, READ_CONTROL,
-// FILE_READ_ATTRIBUTES, FILE_READ_EA, FILE_READ_DATA.
-constexpr ACCESS_MASK kReadOnlyRights = 0x80000000u | 0x100000u | 0x20000u | 0x80u | 0x8u | 0x1u;
+// Rights that only read: with none beyond these and no sharing for writers,
+// nobody can change the file's size under the stream.
+constexpr ACCESS_MASK kReadOnlyRights =
+    GENERIC_READ | SYNCHRONIZE | READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_READ_EA | FILE_READ_DATA;
+// Appending asks for the write rights without FILE_WRITE_DATA.
+constexpr ACCESS_MASK kAppendRights = FILE_GENERIC_WRITE & ~FILE_WRITE_DATA;
 
 ResultCode WaitIfPending(HANDLE file, NTSTATUS* status, const IO_STATUS_BLOCK& iosb) {
   if (*status == STATUS_PENDING) {
@@ -118,41 +117,41 @@ ResultCode FileStreamBase::Open(const char16_t* path, uint32_t disposition, uint
   if ((access & kAccessRead) != 0) desired |= GENERIC_READ;
   if ((access & kAccessWrite) != 0) {
     // Appending asks for the write rights without FILE_WRITE_DATA.
-    desired |= disposition == kOpenOrCreateForAppend ? 0x120114u : GENERIC_WRITE;
+    desired |= disposition == kOpenOrCreateForAppend ? kAppendRights : GENERIC_WRITE;
   }
   if (access != 0) desired |= SYNCHRONIZE;
 
-  ULONG nativeDisposition = 0;  // FILE_SUPERSEDE for anything unknown
+  ULONG nativeDisposition = FILE_SUPERSEDE;  // for anything unknown
   switch (disposition) {
-    case kCreateNew: nativeDisposition = 2; break;
-    case kCreateOrTruncate: nativeDisposition = 5; break;
-    case kOpenExisting: nativeDisposition = 1; break;
-    case kOpenOrCreate: nativeDisposition = 3; break;
-    case kTruncateExisting: nativeDisposition = 4; break;
-    case kOpenOrCreateForAppend: nativeDisposition = 3; break;
+    case kCreateNew: nativeDisposition = FILE_CREATE; break;
+    case kCreateOrTruncate: nativeDisposition = FILE_OVERWRITE_IF; break;
+    case kOpenExisting: nativeDisposition = FILE_OPEN; break;
+    case kOpenOrCreate: nativeDisposition = FILE_OPEN_IF; break;
+    case kTruncateExisting: nativeDisposition = FILE_OVERWRITE; break;
+    case kOpenOrCreateForAppend: nativeDisposition = FILE_OPEN_IF; break;
     default: break;
   }
 
-  ULONG createOptions = 0x20;  // FILE_SYNCHRONOUS_IO_NONALERT
+  ULONG createOptions = FILE_SYNCHRONOUS_IO_NONALERT;
   if ((options & kOptionDeleteOnClose) != 0) {
-    createOptions |= 0x1000;
+    createOptions |= FILE_DELETE_ON_CLOSE;
     desired |= DELETE;
   }
-  if ((options & kOptionAsynchronous) != 0) createOptions &= ~0x20u;
-  if ((options & kOptionRandomAccess) != 0) createOptions |= 0x800;
-  if ((options & kOptionSequential) != 0) createOptions |= 0x4;
+  if ((options & kOptionAsynchronous) != 0) createOptions &= ~static_cast<ULONG>(FILE_SYNCHRONOUS_IO_NONALERT);
+  if ((options & kOptionRandomAccess) != 0) createOptions |= FILE_RANDOM_ACCESS;
+  if ((options & kOptionSequential) != 0) createOptions |= FILE_SEQUENTIAL_ONLY;
 
   sys::ScopedRtlUnicodeString name;
   RYL_RETURN_IF_FAILED(sys::RylNtdll_RtlDosPathNameToNtPathName_T_EliminateDosDevice(path, name.Receive()));
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, const_cast<UNICODE_STRING*>(name.ptr()), 0x240, nullptr, nullptr);
+  sys::NativeObjectAttributes attributes(name.get());
   IO_STATUS_BLOCK iosb{};
   HANDLE handle = nullptr;
-  const NTSTATUS status = NtCreateFile(&handle, desired, &attributes, &iosb, nullptr, FILE_ATTRIBUTE_NORMAL,
-                                       share & 7, nativeDisposition, createOptions, nullptr, 0);
+  const NTSTATUS status = NtCreateFile(&handle, desired, attributes.get(), &iosb, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                       share & (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE),
+                                       nativeDisposition, createOptions, nullptr, 0);
   if (status != STATUS_SUCCESS) return sys::RylResultFromNtStatus(status);
 
-  file_ = handle;
+  (void)file_.reset(handle);
   access_ = access;
   sizeCacheAllowed_ = (desired & ~kReadOnlyRights) == 0 && (share & FILE_SHARE_WRITE) == 0;
   set_position(0);
@@ -161,8 +160,8 @@ ResultCode FileStreamBase::Open(const char16_t* path, uint32_t disposition, uint
   return RYL_OK;
 }
 
-void FileStreamBase::Adopt(void* handle, uint32_t access, bool sizeCacheAllowed) noexcept {
-  file_ = handle;
+void FileStreamBase::Adopt(sys::ScopedFileHandle handle, uint32_t access, bool sizeCacheAllowed) noexcept {
+  file_ = std::move(handle);
   access_ = access;
   sizeCacheAllowed_ = sizeCacheAllowed;
   cachedSizeValid_ = false;
@@ -170,31 +169,24 @@ void FileStreamBase::Adopt(void* handle, uint32_t access, bool sizeCacheAllowed)
   set_position(0);
 }
 
-void* FileStreamBase::DetachFile() noexcept {
-  void* handle = file_;
-  file_ = INVALID_HANDLE_VALUE;
-  return handle;
-}
+sys::ScopedFileHandle FileStreamBase::DetachFile() noexcept { return std::move(file_); }
 
 ResultCode FileStreamBase::CloseSection() noexcept {
-  if (section_ == nullptr) return RYL_OK;
-  const NTSTATUS status = NtClose(AsHandle(section_));
-  section_ = nullptr;
+  if (!section_.valid()) return RYL_OK;
+  const NTSTATUS status = section_.reset();
   sectionSize_ = 0;
   return sys::RylResultFromNtStatus(status);
 }
 
 ResultCode RYL_THISCALL FileStreamBase::Close() {
   const ResultCode section = CloseSection();
-  NTSTATUS status = STATUS_SUCCESS;
-  if (IsFileHandle(file_)) status = NtClose(AsHandle(file_));
-  file_ = INVALID_HANDLE_VALUE;
+  const NTSTATUS status = file_.reset();
   cachedSizeValid_ = false;
   if (section < 0) return section;
   return sys::RylResultFromNtStatus(status);
 }
 
-uint8_t RYL_THISCALL FileStreamBase::IsOpen() { return IsFileHandle(file_) || section_ != nullptr; }
+uint8_t RYL_THISCALL FileStreamBase::IsOpen() { return file_.valid() || section_.valid(); }
 
 ResultCode RYL_THISCALL FileStreamBase::GetSize(uint64_t* outSize) {
   if (outSize == nullptr) return RYL_E_INVALID_ARG;
@@ -202,11 +194,11 @@ ResultCode RYL_THISCALL FileStreamBase::GetSize(uint64_t* outSize) {
     *outSize = cachedSize_;
     return RYL_OK;
   }
-  if (!IsFileHandle(file_)) return RYL_E_INVALID_HANDLE;
+  if (!file_.valid()) return RYL_E_INVALID_HANDLE;
   FILE_STANDARD_INFORMATION info{};
   IO_STATUS_BLOCK iosb{};
-  const NTSTATUS status = NtQueryInformationFile(AsHandle(file_), &iosb, &info, sizeof info,
-                                                 static_cast<FILE_INFORMATION_CLASS>(kFileStandardInformation));
+  const NTSTATUS status = NtQueryInformationFile(file_.get(), &iosb, &info, sizeof info,
+                                                 FileStandardInformation);
   if (status != STATUS_SUCCESS) return sys::RylResultFromNtStatus(status);
   const auto size = static_cast<uint64_t>(info.EndOfFile.QuadPart);
   if (sizeCacheAllowed_) {
@@ -218,14 +210,14 @@ ResultCode RYL_THISCALL FileStreamBase::GetSize(uint64_t* outSize) {
 }
 
 ResultCode RYL_THISCALL FileStreamBase::SetSize(uint64_t size) {
-  if (!IsFileHandle(file_)) return RYL_E_INVALID_HANDLE;
+  if (!file_.valid()) return RYL_E_INVALID_HANDLE;
   // Views keep their own mapping; the stream will make a new section.
   (void)CloseSection();
   FILE_END_OF_FILE_INFORMATION info{};
   info.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
   IO_STATUS_BLOCK iosb{};
-  const NTSTATUS status = NtSetInformationFile(AsHandle(file_), &iosb, &info, sizeof info,
-                                               static_cast<FILE_INFORMATION_CLASS>(kFileEndOfFileInformation));
+  const NTSTATUS status = NtSetInformationFile(file_.get(), &iosb, &info, sizeof info,
+                                               FileEndOfFileInformation);
   if (status != STATUS_SUCCESS) return sys::RylResultFromNtStatus(status);
   if (sizeCacheAllowed_) {
     cachedSize_ = size;
@@ -237,13 +229,13 @@ ResultCode RYL_THISCALL FileStreamBase::SetSize(uint64_t size) {
 ResultCode RYL_THISCALL FileStreamBase::ReadAt(uint64_t offset, void* buffer, uint32_t count, uint32_t* outDone) {
   if ((offset & kNegative) != 0) return RYL_E_INVALID_ARG;
   if (outDone != nullptr) *outDone = 0;
-  if (!IsFileHandle(file_)) return RYL_E_INVALID_HANDLE;
+  if (!file_.valid()) return RYL_E_INVALID_HANDLE;
   IO_STATUS_BLOCK iosb{};
   LARGE_INTEGER position;
   position.QuadPart = static_cast<LONGLONG>(offset);
   NTSTATUS status =
-      NtReadFile(AsHandle(file_), nullptr, nullptr, nullptr, &iosb, buffer, count, &position, nullptr);
-  RYL_RETURN_IF_FAILED(WaitIfPending(AsHandle(file_), &status, iosb));
+      NtReadFile(file_.get(), nullptr, nullptr, nullptr, &iosb, buffer, count, &position, nullptr);
+  RYL_RETURN_IF_FAILED(WaitIfPending(file_.get(), &status, iosb));
   if (status == STATUS_END_OF_FILE) return RYL_E_END_OF_DATA;
   if (status != STATUS_SUCCESS) return sys::RylResultFromNtStatus(status);
   const auto n = static_cast<uint32_t>(iosb.Information);
@@ -257,13 +249,13 @@ ResultCode RYL_THISCALL FileStreamBase::WriteAt(uint64_t offset, const void* buf
                                                 uint32_t* outDone) {
   if ((offset & kNegative) != 0) return RYL_E_INVALID_ARG;
   if (outDone != nullptr) *outDone = 0;
-  if (!IsFileHandle(file_)) return RYL_E_INVALID_HANDLE;
+  if (!file_.valid()) return RYL_E_INVALID_HANDLE;
   IO_STATUS_BLOCK iosb{};
   LARGE_INTEGER position;
   position.QuadPart = static_cast<LONGLONG>(offset);
   NTSTATUS status =
-      NtWriteFile(AsHandle(file_), nullptr, nullptr, nullptr, &iosb, buffer, count, &position, nullptr);
-  RYL_RETURN_IF_FAILED(WaitIfPending(AsHandle(file_), &status, iosb));
+      NtWriteFile(file_.get(), nullptr, nullptr, nullptr, &iosb, buffer, count, &position, nullptr);
+  RYL_RETURN_IF_FAILED(WaitIfPending(file_.get(), &status, iosb));
   const auto written = static_cast<uint32_t>(iosb.Information);
   if (outDone != nullptr) *outDone = written;
   if (status != STATUS_SUCCESS) return sys::RylResultFromNtStatus(status);
@@ -275,7 +267,7 @@ ResultCode RYL_THISCALL FileStreamBase::Map(uint64_t offset, uint32_t length, co
                                             uint8_t readOnly) {
   if (viewReceiver == nullptr || viewReceiver->callbacks == nullptr) return RYL_E_INVALID_ARG;
   if (viewReceiver->requestedVersion >= 2) return RYL_E_INVALID_ARG;
-  if (!IsFileHandle(file_)) return RYL_E_INVALID_HANDLE;
+  if (!file_.valid()) return RYL_E_INVALID_HANDLE;
   uint32_t pageSize = 0;
   uint32_t granularity = 0;
   RYL_RETURN_IF_FAILED(ReadMemoryGeometry(&pageSize, &granularity));
@@ -298,18 +290,18 @@ ResultCode RYL_THISCALL FileStreamBase::Map(uint64_t offset, uint32_t length, co
     reachesEnd = true;
   }
   const uint64_t wantedEnd = offset + (length == 0 ? mapLength - slack : length);
-  if (section_ != nullptr && wantedEnd > sectionSize_) RYL_RETURN_IF_FAILED(CloseSection());
+  if (section_.valid() && wantedEnd > sectionSize_) RYL_RETURN_IF_FAILED(CloseSection());
 
   const bool viewReadOnly = !CanWrite() || readOnly != 0;
   const ULONG protection = viewReadOnly ? PAGE_READONLY : PAGE_READWRITE;
-  if (section_ == nullptr || (sectionReadOnly_ && !viewReadOnly)) {
+  if (!section_.valid() || (sectionReadOnly_ && !viewReadOnly)) {
     RYL_RETURN_IF_FAILED(GetSize(&size));
-    HANDLE section = nullptr;
-    const NTSTATUS created =
-        NtCreateSection(&section, 0xF001F, nullptr, nullptr, protection, 0x8000000, AsHandle(file_));
+    sys::ScopedHandle section;
+    const NTSTATUS created = NtCreateSection(section.receive(), SECTION_ALL_ACCESS, nullptr, nullptr, protection,
+                                             SEC_COMMIT, file_.get());
     if (created != STATUS_SUCCESS) return sys::RylResultFromNtStatus(created);
     (void)CloseSection();
-    section_ = section;
+    section_ = std::move(section);
     sectionReadOnly_ = viewReadOnly;
     sectionSize_ = size;
   }
@@ -322,8 +314,8 @@ ResultCode RYL_THISCALL FileStreamBase::Map(uint64_t offset, uint32_t length, co
     LARGE_INTEGER sectionOffset;
     sectionOffset.QuadPart = static_cast<LONGLONG>(aligned);
     SIZE_T viewSize = static_cast<SIZE_T>(mapLength);
-    const NTSTATUS mapped = NtMapViewOfSection(AsHandle(section_), GetCurrentProcess(), &base, 0, 0,
-                                               &sectionOffset, &viewSize, 2 /* ViewUnmap */, 0,
+    const NTSTATUS mapped = NtMapViewOfSection(section_.get(), GetCurrentProcess(), &base, 0, 0,
+                                               &sectionOffset, &viewSize, ViewUnmap, 0,
                                                sectionReadOnly_ ? PAGE_READONLY : protection);
     if (mapped != STATUS_SUCCESS) return sys::RylResultFromNtStatus(mapped);
     view.Attach(this, base, slack, offset, viewLength, static_cast<uint32_t>(mapLength), reachesEnd,
@@ -345,13 +337,13 @@ void FileStreamBase::ViewClosed(FileMappedView* view) noexcept {
   if (view->next != nullptr) view->next->previous = view->previous;
   if (views_ == view) views_ = view->next;
   view->next = view->previous = nullptr;
-  if (--openViews_ == 0 && IsFileHandle(file_)) (void)CloseSection();
+  if (--openViews_ == 0 && file_.valid()) (void)CloseSection();
 }
 
 ResultCode RYL_THISCALL FileStreamBase::GetHandle(uint64_t* outHandle) {
   if (outHandle == nullptr) return RYL_E_INVALID_ARG;
-  if (!IsFileHandle(file_)) return RYL_E_INVALID_HANDLE;
-  *outHandle = static_cast<uint64_t>(static_cast<int64_t>(reinterpret_cast<intptr_t>(file_)));
+  if (!file_.valid()) return RYL_E_INVALID_HANDLE;
+  *outHandle = static_cast<uint64_t>(static_cast<int64_t>(reinterpret_cast<intptr_t>(file_.get())));
   return RYL_OK;
 }
 
@@ -366,16 +358,16 @@ ResultCode FileStreamBase::SaveCommonState(SeekableStream* writer, RylHandleMars
                                            uint16_t marker) noexcept {
   if (writer == nullptr || marshaller == nullptr) return RYL_E_INVALID_ARG;
   RYL_RETURN_IF_FAILED(WriteBytes(writer, &marker, 2));
-  const uint8_t hasFile = IsFileHandle(file_) ? 1 : 0;
+  const uint8_t hasFile = file_.valid() ? 1 : 0;
   RYL_RETURN_IF_FAILED(WriteBytes(writer, &hasFile, 1));
   if (hasFile != 0) {
-    RYL_RETURN_IF_FAILED(marshaller->AddHandle(static_cast<uint64_t>(reinterpret_cast<intptr_t>(file_))));
+    RYL_RETURN_IF_FAILED(marshaller->AddHandle(static_cast<uint64_t>(reinterpret_cast<intptr_t>(file_.get()))));
   }
   // A read-only section of a file that is still open is cheap to make again.
-  const uint8_t hasSection = section_ != nullptr && !(sectionReadOnly_ && IsFileHandle(file_)) ? 1 : 0;
+  const uint8_t hasSection = section_.valid() && !(sectionReadOnly_ && file_.valid()) ? 1 : 0;
   RYL_RETURN_IF_FAILED(WriteBytes(writer, &hasSection, 1));
   if (hasSection != 0) {
-    RYL_RETURN_IF_FAILED(marshaller->AddHandle(static_cast<uint64_t>(reinterpret_cast<intptr_t>(section_))));
+    RYL_RETURN_IF_FAILED(marshaller->AddHandle(static_cast<uint64_t>(reinterpret_cast<intptr_t>(section_.get()))));
   }
   const auto access = static_cast<uint8_t>(access_);
   RYL_RETURN_IF_FAILED(WriteBytes(writer, &access, 1));
@@ -426,8 +418,8 @@ ResultCode FileStreamBase::LoadCommonState(SeekableStream* reader, RylHandleMars
   RYL_RETURN_IF_FAILED(ReadBytes(reader, &cachedSize, 8));
 
   (void)Close();
-  file_ = file.release();
-  section_ = section.release();
+  file_ = std::move(file);
+  section_ = std::move(section);
   sectionReadOnly_ = false;  // a loaded section is treated as writable
   access_ = access;
   sectionSize_ = sectionSize;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "core/result_helpers.h"
+#include "sys/scoped_handle.h"
 #include "ryl/streams.h"
 #include "streams/positioned_stream.h"
 
@@ -74,10 +75,10 @@ class FileStreamBase : public streams::PositionedStream<FileStreamBase>, public 
 
  protected:
   // The handle and access a derived stream sets up itself (temporary files).
-  void Adopt(void* handle, uint32_t access, bool sizeCacheAllowed) noexcept;
-  void* file_handle() const noexcept { return file_; }
+  void Adopt(sys::ScopedFileHandle handle, uint32_t access, bool sizeCacheAllowed) noexcept;
+  void* file_handle() const noexcept { return file_.get(); }
   // Takes the file handle away without closing it.
-  [[nodiscard]] void* DetachFile() noexcept;
+  [[nodiscard]] sys::ScopedFileHandle DetachFile() noexcept;
   [[nodiscard]] ResultCode SaveCommonState(SeekableStream* writer, RylHandleMarshaller* marshaller,
                                            uint16_t marker) noexcept;
   [[nodiscard]] ResultCode LoadCommonState(SeekableStream* reader, RylHandleMarshaller* marshaller,
@@ -86,8 +87,8 @@ class FileStreamBase : public streams::PositionedStream<FileStreamBase>, public 
   void SetAsynchronous(bool asynchronous) noexcept { asynchronous_ = asynchronous; }
 
  private:
-  void* file_ = reinterpret_cast<void*>(-1);
-  void* section_ = nullptr;
+  sys::ScopedFileHandle file_;
+  sys::ScopedHandle section_;
   bool sizeCacheAllowed_ = false;
   bool sectionReadOnly_ = false;
   uint32_t access_ = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ryl/file_system_service.h"
+#include "sys/temp_name.h"
 
 namespace ryl::fs {
 
@@ -10,8 +11,7 @@ class FileSystemServiceImpl : public FileSystemService {
  public:
   static constexpr uint32_t kTypeId = RYL_TYPE_FILE_SYSTEM_SERVICE;
   static constexpr uint32_t kHighestVersion = RYL_VERSION_FILE_SYSTEM_SERVICE;
-  // "vqz-", 36 identifier characters, ".tmp".
-  static constexpr uint32_t kTempFileNameLength = 44;
+  static constexpr uint32_t kTempFileNameLength = sys::kRylTempFileNameLength;
 
   void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) override;
   ResultCode RYL_THISCALL CreateEnumerator(const RylObjectSink* sink, const RylStringView* directory, const RylStringView* pattern, uint32_t flags) override;

@@ -13,7 +13,6 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr ACCESS_MASK kSourceAccess = SYNCHRONIZE | READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_READ_EA | FILE_READ_DATA;
 constexpr ACCESS_MASK kTargetAccess =
     GENERIC_WRITE | DELETE | SYNCHRONIZE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
-constexpr SECURITY_INFORMATION kLabelSecurityInformation = 0x10;
 // Room for the descriptors files usually carry; larger ones are asked again.
 constexpr uint32_t kFirstDescriptorBytes = 512;
 // The block is a whole number of pages, allocated once per copy. At one page
@@ -39,7 +38,7 @@ NTSTATUS QueryDescriptor(HANDLE file, SECURITY_INFORMATION parts, sys::HeapBytes
 NTSTATUS ReadSourceDescriptor(HANDLE source, sys::HeapBytes* out) noexcept {
   SECURITY_INFORMATION parts =
       OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | SACL_SECURITY_INFORMATION;
-  if (sys::RylEnvironment::OsInfo::IsWindowsVistaOrHigher()) parts |= kLabelSecurityInformation;
+  if (sys::RylEnvironment::OsInfo::IsWindowsVistaOrHigher()) parts |= LABEL_SECURITY_INFORMATION;
   const NTSTATUS status = QueryDescriptor(source, parts, out);
   if (status != STATUS_ACCESS_DENIED) return status;
   // Without the right to read the system list.

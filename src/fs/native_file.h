@@ -13,6 +13,7 @@
 
 #include "ryl/result.h"
 #include "sys/native_api.h"
+#include "sys/native_object_attributes.h"
 #include "sys/scoped_handle.h"
 #include "sys/scoped_unicode_string.h"
 
@@ -40,23 +41,7 @@ inline constexpr int64_t kKeepTime = 0;
 [[nodiscard]] ResultCode HostPathToNtPathForOpen(const char16_t* path, uint32_t length,
                                                  sys::ScopedRtlUnicodeString* out) noexcept;
 
-// Length 24, no root directory, case-insensitive kernel handle (0x240).
-class NativeObjectAttributes {
- public:
-  explicit NativeObjectAttributes(const UNICODE_STRING& name, void* securityDescriptor = nullptr) noexcept {
-    attributes_.Length = sizeof(OBJECT_ATTRIBUTES);
-    attributes_.RootDirectory = nullptr;
-    attributes_.ObjectName = const_cast<UNICODE_STRING*>(&name);
-    attributes_.Attributes = OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE;
-    attributes_.SecurityDescriptor = securityDescriptor;
-    attributes_.SecurityQualityOfService = nullptr;
-  }
-  OBJECT_ATTRIBUTES* get() noexcept { return &attributes_; }
-
- private:
-  OBJECT_ATTRIBUTES attributes_;
-};
-static_assert(sizeof(OBJECT_ATTRIBUTES) == 24, "the object-attributes record of a 32-bit process");
+using sys::NativeObjectAttributes;
 
 [[nodiscard]] NTSTATUS OpenNativeFile(sys::ScopedHandle* out, const UNICODE_STRING& name, ACCESS_MASK access,
                                       ULONG share, ULONG options) noexcept;

@@ -9,6 +9,7 @@
 #include "sys/dos_path_conversion.h"
 #include "sys/guid_utils.h"
 #include "sys/native_api.h"
+#include "sys/native_object_attributes.h"
 #include "sys/result_codes.h"
 #include "sys/scoped_handle.h"
 #include "sys/scoped_unicode_string.h"
@@ -19,24 +20,17 @@
 namespace ryl::fs {
 namespace {
 
-constexpr ACCESS_MASK kTempAccess = 0xC0110000;  // read, write, delete, synchronize
-constexpr ULONG kTempOptions = 0x60;             // synchronous, not a directory
-constexpr ULONG kFileBasicInformation = 4;
-constexpr ULONG kFileRenameInformation = 10;
-constexpr ULONG kFileDispositionInformation = 13;
-constexpr ULONG kFileEndOfFileInformation = 20;
-constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035);
+constexpr ACCESS_MASK kTempAccess = GENERIC_READ | GENERIC_WRITE | DELETE | SYNCHRONIZE;
+constexpr ULONG kTempOptions = FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE;
 
 ResultCode CreateNamed(const std::u16string& path, ULONG disposition, ULONG attributes, HANDLE* out,
                        NTSTATUS* outStatus = nullptr) {
   sys::ScopedRtlUnicodeString name;
   RYL_RETURN_IF_FAILED(sys::RylNtdll_RtlDosPathNameToNtPathName_T_EliminateDosDevice(path.c_str(), name.Receive()));
-  OBJECT_ATTRIBUTES objectAttributes;
-  InitializeObjectAttributes(&objectAttributes, const_cast<UNICODE_STRING*>(name.ptr()), 0x240, nullptr, nullptr);
+  sys::NativeObjectAttributes objectAttributes(name.get());
   IO_STATUS_BLOCK iosb{};
-  const NTSTATUS status =
-      NtCreateFile(out, kTempAccess, &objectAttributes, &iosb, nullptr, attributes, 0, disposition, kTempOptions,
-                   nullptr, 0);
+  const NTSTATUS status = NtCreateFile(out, kTempAccess, objectAttributes.get(), &iosb, nullptr, attributes, 0,
+                                       disposition, kTempOptions, nullptr, 0);
   if (outStatus != nullptr) *outStatus = status;
   return sys::RylResultFromNtStatus(status);
 }
@@ -58,7 +52,7 @@ ResultCode SetDeleteOnClose(void* handle, bool deleteOnClose) noexcept {
   BOOLEAN flag = deleteOnClose ? TRUE : FALSE;
   IO_STATUS_BLOCK iosb{};
   return sys::RylResultFromNtStatus(NtSetInformationFile(static_cast<HANDLE>(handle), &iosb, &flag, sizeof flag,
-                                        static_cast<FILE_INFORMATION_CLASS>(kFileDispositionInformation)));
+                                        FileDispositionInformation));
 }
 
 ResultCode TempFileStream::Create() noexcept {
@@ -72,28 +66,24 @@ ResultCode TempFileStream::Create() noexcept {
     const strings::PathText directoryText(directory.data(), directory.size());
 
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-      sys::RylGuid guid;
-      RYL_RETURN_IF_FAILED(sys::RylGuidUtils::CreateLuid(&guid));
       char16_t name[kTempFileNameLength];
-      std::memcpy(name, u"vqz-", 8);
-      sys::RylGuidUtils::GetString(guid, name + 4);
-      std::memcpy(name + 40, u".tmp", 8);
+      RYL_RETURN_IF_FAILED(sys::RylMakeTempFileName(name));
       core::GrowableBuffer<char16_t> full;
       RYL_RETURN_IF_FAILED(strings::CombinePaths(full.Output(), directoryText, strings::PathText(name, kTempFileNameLength)));
       std::u16string path(full.data(), full.size());
 
       HANDLE handle = nullptr;
       NTSTATUS status = STATUS_SUCCESS;
-      const ResultCode created = CreateNamed(path, 2 /* FILE_CREATE */, FILE_ATTRIBUTE_TEMPORARY, &handle, &status);
+      const ResultCode created = CreateNamed(path, FILE_CREATE, FILE_ATTRIBUTE_TEMPORARY, &handle, &status);
       if (created < 0) {
         // Only a name that is taken is worth another identifier; anything
         // else (a missing or read-only directory) would fail every time.
-        if (status == kNameCollision) continue;
+        if (status == STATUS_OBJECT_NAME_COLLISION) continue;
         return created;
       }
-      sys::ScopedHandle owned(handle);
+      sys::ScopedFileHandle owned(handle);
       RYL_RETURN_IF_FAILED(SetDeleteOnClose(handle, true));
-      Adopt(owned.release(), kAccessRead | kAccessWrite, false);
+      Adopt(std::move(owned), kAccessRead | kAccessWrite, false);
       path_ = std::move(path);
       const ResultCode truncated = SetSize(0);
       if (truncated < 0) {
@@ -108,10 +98,10 @@ ResultCode TempFileStream::Create() noexcept {
 
 ResultCode TempFileStream::Reopen(const std::u16string& path, uint32_t attributes, bool deleteOnClose) noexcept {
   HANDLE handle = nullptr;
-  RYL_RETURN_IF_FAILED(CreateNamed(path, 1 /* FILE_OPEN */, attributes, &handle));
-  sys::ScopedHandle owned(handle);
+  RYL_RETURN_IF_FAILED(CreateNamed(path, FILE_OPEN, attributes, &handle));
+  sys::ScopedFileHandle owned(handle);
   if (deleteOnClose) RYL_RETURN_IF_FAILED(SetDeleteOnClose(handle, true));
-  Adopt(owned.release(), kAccessRead | kAccessWrite, false);
+  Adopt(std::move(owned), kAccessRead | kAccessWrite, false);
   return RYL_OK;
 }
 
@@ -136,7 +126,7 @@ ResultCode TempFileStream::Keep(const char16_t* targetPath) noexcept {
     IO_STATUS_BLOCK iosb{};
     const NTSTATUS status =
         NtSetInformationFile(static_cast<HANDLE>(file_handle()), &iosb, rename, static_cast<ULONG>(record.size()),
-                             static_cast<FILE_INFORMATION_CLASS>(kFileRenameInformation));
+                             FileRenameInformation);
     if (status == STATUS_NOT_SAME_DEVICE) {
       (void)Close();
       const ResultCode moved = MoveFile(path_.data(), static_cast<uint32_t>(path_.size()), target.data(),
@@ -157,12 +147,12 @@ ResultCode TempFileStream::Keep(const char16_t* targetPath) noexcept {
     FILE_BASIC_INFORMATION basic{};
     NTSTATUS attributeStatus = NtQueryInformationFile(static_cast<HANDLE>(file_handle()), &iosb, &basic,
                                                       sizeof basic,
-                                                      static_cast<FILE_INFORMATION_CLASS>(kFileBasicInformation));
+                                                      FileBasicInformation);
     if (attributeStatus == STATUS_SUCCESS) {
       basic.FileAttributes &= ~FILE_ATTRIBUTE_TEMPORARY;
       if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
       attributeStatus = NtSetInformationFile(static_cast<HANDLE>(file_handle()), &iosb, &basic, sizeof basic,
-                                             static_cast<FILE_INFORMATION_CLASS>(kFileBasicInformation));
+                                             FileBasicInformation);
     }
     if (attributeStatus != STATUS_SUCCESS) {
       const auto code = static_cast<uint32_t>(sys::RylResultFromNtStatus(attributeStatus));

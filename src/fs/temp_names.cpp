@@ -5,13 +5,10 @@
 #include "fs/nt_path.h"
 #include "strings/path_scratch_buffer.h"
 #include "sys/environment_variable.h"
-#include "sys/guid_utils.h"
+#include "sys/temp_name.h"
 
 namespace ryl::fs {
 namespace {
-
-constexpr char16_t kTempFilePrefix[] = u"vqz-";
-constexpr char16_t kTempFileSuffix[] = u".tmp";
 
 // The variable's value into *out, growing it as needed; kVariableNotSet when
 // it is not set.
@@ -49,13 +46,8 @@ ResultCode GetTempDirectory(OutputBuffer* out) noexcept {
 
 ResultCode MakeTempFileName(OutputBuffer* out) noexcept {
   if (out == nullptr) return RYL_E_INVALID_ARG;
-  static_assert(4 + sys::RylGuidUtils::kTextLength + 4 == kTempFileNameLength);
-  sys::RylGuid identifier;
-  RYL_RETURN_IF_FAILED(sys::RylGuidUtils::CreateLuid(&identifier));
   char16_t name[kTempFileNameLength];
-  for (int i = 0; i < 4; ++i) name[i] = kTempFilePrefix[i];
-  sys::RylGuidUtils::GetString(identifier, name + 4);
-  for (int i = 0; i < 4; ++i) name[4 + sys::RylGuidUtils::kTextLength + i] = kTempFileSuffix[i];
+  RYL_RETURN_IF_FAILED(sys::RylMakeTempFileName(name));
   return core::WriteOutput(out, name, kTempFileNameLength);
 }
 

@@ -5,29 +5,24 @@
 #include "sys/dos_path_conversion.h"
 #include "sys/environment.h"
 #include "sys/native_api.h"
+#include "sys/native_object_attributes.h"
 #include "sys/result_codes.h"
 #include "sys/scoped_unicode_string.h"
 
 namespace ryl::security {
 namespace {
 
-constexpr ULONG kObjectAttributes = 0x240;  // case-insensitive, kernel handle
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr uint32_t kKeyWow64View64 = 0x100;
 constexpr uint32_t kLargestNameBytes = 0xFFFC;
-
-OBJECT_ATTRIBUTES AttributesFor(UNICODE_STRING* name) noexcept {
-  return OBJECT_ATTRIBUTES{sizeof(OBJECT_ATTRIBUTES), nullptr, name, kObjectAttributes, nullptr, nullptr};
-}
 
 ResultCode OpenFile(const char16_t* dosPath, uint32_t access, sys::ScopedHandle* out) noexcept {
   sys::ScopedRtlUnicodeString name;
   const ResultCode converted = sys::RylNtdll_RtlDosPathNameToNtPathName_T_EliminateDosDevice(dosPath, name.Receive());
   if (converted < 0) return converted;
-  OBJECT_ATTRIBUTES attributes = AttributesFor(const_cast<UNICODE_STRING*>(name.ptr()));
+  sys::NativeObjectAttributes attributes(name.get());
   IO_STATUS_BLOCK iosb{};
   HANDLE handle = nullptr;
-  const NTSTATUS status = ZwOpenFile(&handle, access, &attributes, &iosb, kShareAll, 0);
+  const NTSTATUS status = ZwOpenFile(&handle, access, attributes.get(), &iosb, kShareAll, 0);
   if (status < 0) return sys::RylResultFromNtStatus(status);
   out->reset(handle);
   return RYL_OK;
@@ -49,23 +44,23 @@ ResultCode KeyName(const char16_t* path, UNICODE_STRING* out) noexcept {
 // 64-bit one (architecture code 2 or 3), as the registry service does.
 uint32_t KeyOpenAccess(uint32_t access, uint32_t systemArchitecture) noexcept {
   const bool is64BitSystem = systemArchitecture == 2 || systemArchitecture == 3;
-  return is64BitSystem ? access | kKeyWow64View64 : access;
+  return is64BitSystem ? access | KEY_WOW64_64KEY : access;
 }
 
 ResultCode OpenKey(const sys::RylWinObject& object, uint32_t access, sys::ScopedHandle* out) noexcept {
   UNICODE_STRING name;
   if (const ResultCode rc = KeyName(object.path, &name); rc < 0) return rc;
-  OBJECT_ATTRIBUTES attributes = AttributesFor(&name);
+  sys::NativeObjectAttributes attributes(name);
   HANDLE handle = nullptr;
   NTSTATUS status;
   if (object.transaction == nullptr) {
     const uint32_t architecture = sys::RylEnvironment::GetOsInfoData().systemArchitecture;
-    status = ZwOpenKey(&handle, KeyOpenAccess(access, architecture), &attributes);
+    status = ZwOpenKey(&handle, KeyOpenAccess(access, architecture), attributes.get());
   } else {
     if (!IsVistaOrHigher()) return RYL_E_UNSUPPORTED_VERSION;
     void* previous = sys::RylNtdll_RtlGetCurrentTransaction();
     if (const ResultCode rc = sys::RylNtdll_RtlSetCurrentTransaction(object.transaction); rc < 0) return rc;
-    status = ZwOpenKey(&handle, access, &attributes);
+    status = ZwOpenKey(&handle, access, attributes.get());
     // Setting succeeded, so putting the previous one back cannot be refused.
     (void)sys::RylNtdll_RtlSetCurrentTransaction(previous);
   }

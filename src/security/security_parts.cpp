@@ -3,15 +3,12 @@
 #include <atomic>
 
 #include "sys/environment.h"
+#include "sys/native_api.h"
 #include "sys/win_security_descriptor.h"
 
 namespace ryl::security {
 namespace {
 
-constexpr uint32_t kReadControl = 0x00020000;
-constexpr uint32_t kWriteDac = 0x00040000;
-constexpr uint32_t kWriteOwner = 0x00080000;
-constexpr uint32_t kSystemSecurity = 0x01000000;
 
 std::atomic<int> g_vistaAnswer{-1};
 
@@ -34,16 +31,16 @@ uint32_t EffectiveParts(uint32_t parts) noexcept {
 }
 
 uint32_t AccessForReading(uint32_t parts) noexcept {
-  uint32_t access = kReadControl;
-  if ((parts & sys::kPartSacl) != 0) access |= kSystemSecurity;
+  uint32_t access = READ_CONTROL;
+  if ((parts & sys::kPartSacl) != 0) access |= ACCESS_SYSTEM_SECURITY;
   return access;
 }
 
 uint32_t AccessForWriting(uint32_t parts) noexcept {
   uint32_t access = 0;
-  if ((parts & (sys::kPartOwner | sys::kPartGroup | sys::kPartLabel)) != 0) access |= kWriteOwner;
-  if ((parts & sys::kPartDacl) != 0) access |= kWriteDac;
-  if ((parts & sys::kPartSacl) != 0) access |= kSystemSecurity;
+  if ((parts & (sys::kPartOwner | sys::kPartGroup | sys::kPartLabel)) != 0) access |= WRITE_OWNER;
+  if ((parts & sys::kPartDacl) != 0) access |= WRITE_DAC;
+  if ((parts & sys::kPartSacl) != 0) access |= ACCESS_SYSTEM_SECURITY;
   return access;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ryl/string_service.h"
+#include "sys/temp_name.h"
 
 namespace ryl::strings {
 
@@ -10,8 +11,7 @@ class StringServiceImpl : public StringService {
  public:
   static constexpr uint32_t kTypeId = RYL_TYPE_STRING_SERVICE;
   static constexpr uint32_t kHighestVersion = RYL_VERSION_STRING_SERVICE;
-  // "vqz-" and 36 identifier characters.
-  static constexpr uint32_t kUniqueNameStemLength = 40;
+  static constexpr uint32_t kUniqueNameStemLength = sys::kRylTempStemLength;
 
   void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) override;
   ResultCode RYL_THISCALL GetUtf16Length(uint32_t* outCount, const void* text, uint32_t byteLength, uint32_t encoding) override;

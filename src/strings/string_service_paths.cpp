@@ -6,14 +6,12 @@
 #include "core/result_helpers.h"
 #include "strings/path_text.h"
 #include "strings/string_service.h"
-#include "sys/guid_utils.h"
+#include "sys/temp_name.h"
 
 namespace ryl::strings {
 namespace {
 
 
-
-constexpr char16_t kUniqueNamePrefix[] = u"vqz-";
 
 PathText HostPath(const RylChar16* path, uint32_t length) noexcept {
   PathText text;
@@ -140,12 +138,8 @@ uint32_t RYL_THISCALL StringServiceImpl::GetUniqueNameStemLength() { return kUni
 ResultCode RYL_THISCALL StringServiceImpl::MakeUniqueNameStem(OutputBuffer* output) {
   return core::GuardEntry([&]() -> ResultCode {
     if (output == nullptr) return RYL_E_INVALID_ARG;
-    sys::RylGuid guid;
-    RYL_RETURN_IF_FAILED(sys::RylGuidUtils::CreateLuid(&guid));
     char16_t stem[kUniqueNameStemLength];
-    static_assert(4 + sys::RylGuidUtils::kTextLength == kUniqueNameStemLength);
-    for (int i = 0; i < 4; ++i) stem[i] = kUniqueNamePrefix[i];
-    sys::RylGuidUtils::GetString(guid, stem + 4);
+    RYL_RETURN_IF_FAILED(sys::RylMakeTempStem(stem));
     return core::WriteOutput(output, stem, kUniqueNameStemLength);
   });
 }

@@ -91,6 +91,13 @@ NTSYSAPI NTSTATUS NTAPI NtFlushVirtualMemory(HANDLE process, PVOID* base, PSIZE_
 #ifndef STATUS_NOT_SAME_DEVICE
 #define STATUS_NOT_SAME_DEVICE ((NTSTATUS)0xC00000D4L)
 #endif
+#ifndef STATUS_OBJECT_NAME_COLLISION
+#define STATUS_OBJECT_NAME_COLLISION ((NTSTATUS)0xC0000035L)
+#endif
+// How a mapped view is shared with child processes (NtMapViewOfSection).
+#if !defined(_WDMDDK_)
+typedef enum _SECTION_INHERIT { ViewShare = 1, ViewUnmap = 2 } SECTION_INHERIT;
+#endif
 #ifndef STATUS_NOT_MAPPED_DATA
 #define STATUS_NOT_MAPPED_DATA ((NTSTATUS)0xC0000088L)
 #endif

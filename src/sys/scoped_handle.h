@@ -1,54 +1,51 @@
 // Native handles closed with NtClose. A section or key handle is "none" at 0;
-// a file handle is "none" at -1, as the file objects store it.
+// a file handle is "none" at -1, as the file objects store it. Handles are
+// held as void* (what HANDLE is) so that headers which keep a handle need not
+// bring in the Windows headers.
 #pragma once
 
+#include <cstdint>
 #include <utility>
-
-#include "sys/native_api.h"
 
 namespace ryl::sys {
 
-template <HANDLE (*None)()>
+// NtClose, keeping the thread's last error; the native status.
+int32_t CloseNativeHandle(void* handle) noexcept;
+
+template <intptr_t None>
 class ScopedNativeHandle {
  public:
   ScopedNativeHandle() noexcept = default;
-  explicit ScopedNativeHandle(HANDLE handle) noexcept : handle_(handle) {}
-  ~ScopedNativeHandle() { reset(); }
+  explicit ScopedNativeHandle(void* handle) noexcept : handle_(handle) {}
+  ~ScopedNativeHandle() { (void)reset(); }
   ScopedNativeHandle(ScopedNativeHandle&& other) noexcept : handle_(other.release()) {}
   ScopedNativeHandle& operator=(ScopedNativeHandle&& other) noexcept {
-    if (this != &other) reset(other.release());
+    if (this != &other) (void)reset(other.release());
     return *this;
   }
   ScopedNativeHandle(const ScopedNativeHandle&) = delete;
   ScopedNativeHandle& operator=(const ScopedNativeHandle&) = delete;
 
-  HANDLE get() const noexcept { return handle_; }
-  bool valid() const noexcept { return handle_ != None(); }
-  HANDLE* receive() noexcept {
-    reset();
+  static void* none() noexcept { return reinterpret_cast<void*>(None); }
+
+  void* get() const noexcept { return handle_; }
+  bool valid() const noexcept { return handle_ != none(); }
+  void** receive() noexcept {
+    (void)reset();
     return &handle_;
   }
-  [[nodiscard]] HANDLE release() noexcept { return std::exchange(handle_, None()); }
-  // Returns the close status; resetting keeps the thread's last error.
-  NTSTATUS reset(HANDLE handle = None()) noexcept {
-    NTSTATUS status = STATUS_SUCCESS;
-    HANDLE old = std::exchange(handle_, handle);
-    if (old != None()) {
-      const DWORD lastError = GetLastError();
-      status = NtClose(old);
-      SetLastError(lastError);
-    }
-    return status;
+  [[nodiscard]] void* release() noexcept { return std::exchange(handle_, none()); }
+  // Returns the close status (0 when nothing was held).
+  int32_t reset(void* handle = none()) noexcept {
+    void* old = std::exchange(handle_, handle);
+    return old != none() ? CloseNativeHandle(old) : 0;
   }
 
  private:
-  HANDLE handle_ = None();
+  void* handle_ = none();
 };
 
-inline HANDLE NullHandle() noexcept { return nullptr; }
-inline HANDLE InvalidFileHandle() noexcept { return INVALID_HANDLE_VALUE; }
-
-using ScopedHandle = ScopedNativeHandle<NullHandle>;
-using ScopedFileHandle = ScopedNativeHandle<InvalidFileHandle>;
+using ScopedHandle = ScopedNativeHandle<0>;
+using ScopedFileHandle = ScopedNativeHandle<-1>;
 
 }  // namespace ryl::sys

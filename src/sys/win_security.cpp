@@ -2,6 +2,7 @@
 
 #include "sys/dos_path_conversion.h"
 #include "sys/native_api.h"
+#include "sys/native_object_attributes.h"
 #include "sys/result_codes.h"
 #include "sys/scoped_handle.h"
 #include "sys/scoped_unicode_string.h"
@@ -9,20 +10,17 @@
 namespace ryl::sys::RylWinSecurity {
 namespace {
 
-constexpr ULONG kObjectAttributes = 0x240;  // case-insensitive, kernel handle
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-constexpr ULONG kFilePersistentAcls = 0x00000008;
 
 ResultCode VolumeKeepsAccessLists(const char16_t* dosPath, bool* outSupported) noexcept {
   ScopedRtlUnicodeString name;
   const ResultCode converted = RylNtdll_RtlDosPathNameToNtPathName_T_EliminateDosDevice(dosPath, name.Receive());
   if (converted < 0) return converted;
-  OBJECT_ATTRIBUTES attributes = {sizeof(OBJECT_ATTRIBUTES), nullptr, const_cast<UNICODE_STRING*>(name.ptr()),
-                                  kObjectAttributes, nullptr, nullptr};
+  NativeObjectAttributes attributes(name.get());
   IO_STATUS_BLOCK iosb{};
   ScopedHandle file;
   // The volume query needs no access right beyond waiting on the handle.
-  NTSTATUS status = ZwOpenFile(file.receive(), SYNCHRONIZE, &attributes, &iosb, kShareAll,
+  NTSTATUS status = ZwOpenFile(file.receive(), SYNCHRONIZE, attributes.get(), &iosb, kShareAll,
                                FILE_SYNCHRONOUS_IO_NONALERT);
   if (status < 0) return RylResultFromNtStatus(status);
   // Room for the fixed part and a file-system name; a longer name only cuts
@@ -33,7 +31,7 @@ ResultCode VolumeKeepsAccessLists(const char16_t* dosPath, bool* outSupported) n
   } buffer{};
   status = ZwQueryVolumeInformationFile(file.get(), &iosb, &buffer, sizeof buffer, FileFsAttributeInformation);
   if (status < 0 && status != STATUS_BUFFER_OVERFLOW) return RylResultFromNtStatus(status);
-  *outSupported = (buffer.info.FileSystemAttributes & kFilePersistentAcls) != 0;
+  *outSupported = (buffer.info.FileSystemAttributes & FILE_PERSISTENT_ACLS) != 0;
   return RYL_OK;
 }
 

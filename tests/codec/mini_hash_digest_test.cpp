@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "sys/codec/mini_hash_md5.h"
-#include "sys/codec/mini_hash_sha1.h"
-#include "sys/codec/mini_hash_sha512.h"
+#include "sys/codec/mini_hash.h"
 
 namespace ryl::sys {
 namespace {
