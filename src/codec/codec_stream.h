@@ -17,29 +17,19 @@
 #include "core/query.h"
 #include "core/result_helpers.h"
 #include "ryl/streams.h"
+#include "streams/sequential_stream.h"
 
 namespace ryl::codec {
 
 template <typename Context, typename Derived>
-class CodecStream : public SeekableStream {
+class CodecStream : public streams::SequentialStream<Derived> {
  public:
-  static constexpr uint32_t kTypeId = RYL_TYPE_SEEKABLE_STREAM;
-  static constexpr uint32_t kHighestVersion = 1;
 
   CodecStream(const CodecStream&) = delete;
   CodecStream& operator=(const CodecStream&) = delete;
 
   bool initialized() const noexcept { return static_cast<bool>(context_); }
   bool compressing() const noexcept { return compress_; }
-
-  void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) override {
-    return core::AnswerQuery(static_cast<SeekableStream*>(this), kTypeId, kHighestVersion, type, version,
-                             outHighest);
-  }
-
-  void RYL_THISCALL Destroy(const AllocatorRecord* allocator) override {
-    core::DestroyPlainObject(static_cast<Derived*>(this), allocator);
-  }
 
   // Decompresses into data. With outDone, returns as soon as one codec call
   // produced something; without it, fills all of length. After the end of
@@ -95,17 +85,6 @@ class CodecStream : public SeekableStream {
     return RYL_OK;
   }
 
-  ResultCode RYL_THISCALL Tell(uint64_t*) override { return RYL_E_NOT_IMPLEMENTED; }
-  ResultCode RYL_THISCALL Seek(int64_t, uint32_t) override { return RYL_E_NOT_IMPLEMENTED; }
-  ResultCode RYL_THISCALL GetSize(uint64_t*) override { return RYL_E_NOT_IMPLEMENTED; }
-  ResultCode RYL_THISCALL SetSize(uint64_t) override { return RYL_E_NOT_IMPLEMENTED; }
-  ResultCode RYL_THISCALL ReadAt(uint64_t, void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
-  ResultCode RYL_THISCALL WriteAt(uint64_t, const void*, uint32_t, uint32_t*) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
-  ResultCode RYL_THISCALL Map(uint64_t, uint32_t, const ObjectReceiver*, uint8_t) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
 
   void RYL_THISCALL Dispose() override { Shutdown(); }
 
@@ -137,7 +116,6 @@ class CodecStream : public SeekableStream {
   }
 
   uint8_t RYL_THISCALL IsOpen() override { return context_ ? 1 : 0; }
-  uint8_t RYL_THISCALL IsAsynchronous() override { return 0; }
   uint8_t RYL_THISCALL CanRead() override { return context_ && !compress_ ? 1 : 0; }
   uint8_t RYL_THISCALL CanWrite() override { return context_ && compress_ ? 1 : 0; }
 

@@ -1,12 +1,7 @@
 #include "codec/crc_sink_stream.h"
 
-#include "core/delivery.h"
 
 namespace ryl::codec {
-
-void RYL_THISCALL CrcSinkStream::Destroy(const AllocatorRecord* allocator) {
-  core::DestroyPlainObject(this, allocator);
-}
 
 ResultCode RYL_THISCALL CrcSinkStream::Read(void*, uint32_t, uint32_t*) { return RYL_E_NOT_IMPLEMENTED; }
 
