@@ -11,6 +11,11 @@ export RYL_BUILD_DIR=$build
 "$root/scripts/build.sh"
 
 export RYL_WINEPREFIX=$build/wineprefix
+# rylcli is a 32-bit program; Wine cannot run it where the kernel does not.
+if ! "$root/cmake/wine-run.sh" --check; then
+  echo "setup-and-run: everything is built, but this machine cannot run rylcli (see README.md)" >&2
+  exit 1
+fi
 trap '"$root/cmake/wine-run.sh" --shutdown' EXIT
 rylcli() { "$root/cmake/wine-run.sh" "$build/bin/rylcli.exe" "$@"; }
 
