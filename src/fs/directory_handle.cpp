@@ -1,17 +1,16 @@
 #include "fs/directory_handle.h"
 
-#include "sys/native_api.h"
-
 namespace ryl::fs {
 
 void DirectoryHandle::Reset(void* handle, bool owned) noexcept {
-  if (owned_ && handle_ != None() && handle_ != nullptr) {
-    const DWORD lastError = GetLastError();
-    ZwClose(handle_);
-    SetLastError(lastError);
+  (void)owned_.reset();
+  borrowed_ = None();
+  // A null handle is nothing to close, owned or not.
+  if (owned && handle != nullptr && handle != None()) {
+    (void)owned_.reset(handle);
+  } else {
+    borrowed_ = handle;
   }
-  handle_ = handle;
-  owned_ = owned;
 }
 
 void CloseHandedOverHandle(void* handle) noexcept {
