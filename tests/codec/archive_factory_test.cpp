@@ -2,7 +2,7 @@
 // slot 4 through the DLL's exports, a host stream of the test's own.
 #include <gtest/gtest.h>
 
-#include "host_streams.h"
+#include "hoststreams/memory_host_stream.h"
 #include "support/dll_host.h"
 #include "support/result_matchers.h"
 #include "test_data.h"
@@ -11,6 +11,8 @@ namespace ryl::test {
 namespace {
 
 constexpr AllocatorRecord kDefaultHeap = {nullptr, nullptr};
+
+using MemoryHostStream = host::MemoryHostStream<Bytes>;
 
 struct CountingAllocator {
   int allocations = 0;

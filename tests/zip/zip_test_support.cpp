@@ -44,16 +44,6 @@ std::string Utf8(const RylStringView& view) {
   return out;
 }
 
-ResultCode RYL_THISCALL SinkHostStream::Write(const void* buffer, uint32_t count, uint32_t* outDone) {
-  if (writesAllowed >= 0 && writes++ >= writesAllowed) return writeFailure;
-  const auto* bytes = static_cast<const char*>(buffer);
-  if (position + count > data.size()) data.resize(position + count);
-  data.replace(position, count, bytes, count);
-  position += count;
-  if (outDone != nullptr) *outDone = count;
-  return RYL_OK;
-}
-
 void ZipServiceTest::SetUp() {
   ASSERT_TRUE(dll_.loaded());
   ASSERT_CODE(dll_.Init(), RYL_OK);
