@@ -1,7 +1,17 @@
 #include "abi_host.h"
 
+const AbiGuid kAbiRootId = {
+    {0xB8, 0x55, 0xDE, 0xB4, 0xE9, 0x71, 0x45, 0x77, 0x90, 0x46, 0x99, 0x91, 0x00, 0x00, 0x00, 0x0A}};
+
 int g_abiPassed;
 int g_abiFailed;
+
+int32_t __cdecl AbiStoreObject(void* object, void* context) {
+  *(void**)context = object;
+  return 0;
+}
+
+const AbiReceiverTable kAbiStore = {1, AbiStoreObject};
 
 /* ryl_call_thiscall(fn, self, words, count, outStackLeft) -> EAX.
  * Pushes the words, calls with ECX = self, and measures how far ESP moved. */
@@ -62,6 +72,14 @@ void* AbiSlot(void* object, unsigned n) { return (*(void***)object)[n]; }
 void AbiCallSlot(void* object, unsigned n, const uint32_t* words, uint32_t count, uint32_t* eax,
                  int32_t* stackLeft) {
   *eax = ryl_call_thiscall(AbiSlot(object, n), object, words, count, stackLeft);
+}
+
+uint32_t AbiCall(void* object, unsigned n, const uint32_t* words, uint32_t count, const char* what) {
+  uint32_t eax = 0;
+  int32_t left = 0x7FFFFFFF;
+  AbiCallSlot(object, n, words, count, &eax, &left);
+  ABI_CHECK(left == 0, "%s (slot %u) removes its %u argument words (left %d bytes)", what, n, count, left);
+  return eax;
 }
 
 int AbiReport(const char* name) {
