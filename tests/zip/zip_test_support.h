@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "hoststreams/memory_host_stream.h"
+#include "support/archive_fixture.h"
 #include "support/dll_host.h"
 #include "support/result_matchers.h"
 
@@ -27,7 +28,7 @@ std::string FromHex(const std::string& hex);
 // writes after a given number fail.
 using SinkHostStream = host::MemoryHostStream<Bytes>;
 
-class ZipServiceTest : public ::testing::Test {
+class ZipServiceTest : public ArchiveTest {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -37,9 +38,6 @@ class ZipServiceTest : public ::testing::Test {
   std::vector<std::u16string> Names(Archive* archive);
   ResultCode Extract(ArchiveEntry* entry, Bytes* out);
 
-  DllHost dll_;
-  RootFactory* root_ = nullptr;
-  ArchiveFactory* factory_ = nullptr;
   ZipService* service_ = nullptr;
 };
 
