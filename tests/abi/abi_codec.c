@@ -162,13 +162,8 @@ static void CheckEmptyInputAndOtherSlots(void* factory) {
 
 int main(void) {
   AbiDll dll = {0};
-  if (!AbiLoad(&dll)) {
-    printf("0 passed, 1 failed\n");
-    return 1;
-  }
-  ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
-  void* root = NULL;
-  ABI_CHECK(dll.getObject(kAbiRootId, &root) == 0 && root != NULL, "root from the versioned identifier");
+  if (!AbiLoad(&dll)) return 1;
+  void* root = AbiStartRoot(&dll);
   if (root != NULL) {
     void* factory = NULL;
     AbiReceiver receiver = {&kAbiStore, &factory, 1, NULL, NULL};

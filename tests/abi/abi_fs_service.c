@@ -167,18 +167,13 @@ typedef int32_t(THISCALL* ReceiverFn)(void* self, const AbiReceiver* receiver);
 
 int main(void) {
   AbiDll dll = {0};
-  if (!AbiLoad(&dll)) {
-    printf("0 passed, 1 failed\n");
-    return 1;
-  }
+  if (!AbiLoad(&dll)) return 1;
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   swprintf(g_dir, MAX_PATH, L"%lsryl-abi-fs-%lu", temp, GetCurrentProcessId());
   ABI_CHECK(CreateDirectoryW(g_dir, NULL), "setup: scratch directory");
 
-  ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
-  void* root = NULL;
-  ABI_CHECK(dll.getObject(kAbiRootId, &root) == 0 && root != NULL, "root from the versioned identifier");
+  void* root = AbiStartRoot(&dll);
   if (root != NULL) {
     void* fs = NULL;
     AbiReceiver receiver = {&kAbiStore, &fs, 3, NULL, NULL};

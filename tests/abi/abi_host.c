@@ -50,7 +50,7 @@ __asm__(
     "  popl %ebp\n"
     "  ret\n");
 
-int AbiLoad(AbiDll* dll) {
+static int LoadExports(AbiDll* dll) {
   dll->module = LoadLibraryW(L"rylutil.dll");
   if (dll->module == NULL) {
     printf("cannot load rylutil.dll: error %lu\n", GetLastError());
@@ -60,6 +60,19 @@ int AbiLoad(AbiDll* dll) {
   dll->finish = (AbiModuleFn)(void*)GetProcAddress(dll->module, "RylModuleFinish");
   dll->getObject = (AbiGetObjectFn)(void*)GetProcAddress(dll->module, "GetRylObject");
   return dll->init != NULL && dll->finish != NULL && dll->getObject != NULL;
+}
+
+int AbiLoad(AbiDll* dll) {
+  if (LoadExports(dll)) return 1;
+  printf("0 passed, 1 failed\n");
+  return 0;
+}
+
+void* AbiStartRoot(AbiDll* dll) {
+  ABI_CHECK(dll->init() == 0, "RylModuleInit succeeds");
+  void* root = NULL;
+  ABI_CHECK(dll->getObject(kAbiRootId, &root) == 0 && root != NULL, "root from the versioned identifier");
+  return root;
 }
 
 void AbiUnload(AbiDll* dll) {

@@ -75,7 +75,13 @@ extern int g_abiFailed;
     }                                                         \
   } while (0)
 
+/* Loads rylutil.dll and finds its exports; when it cannot, prints the tally
+ * of a run that never started, so that the runner sees a failure counted. */
 int AbiLoad(AbiDll* dll);
+
+/* Initialises the loaded module and takes the root by kAbiRootId, checking
+ * both; the root, or NULL. */
+void* AbiStartRoot(AbiDll* dll);
 void AbiUnload(AbiDll* dll);
 
 /* The address of slot n of the interface at object. */

@@ -191,13 +191,8 @@ static void* Service(void* root, unsigned slot, uint32_t version) {
 
 int main(void) {
   AbiDll dll = {0};
-  if (!AbiLoad(&dll)) {
-    printf("0 passed, 1 failed\n");
-    return 1;
-  }
-  ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
-  void* root = NULL;
-  ABI_CHECK(dll.getObject(kAbiRootId, &root) == 0 && root != NULL, "root from the versioned identifier");
+  if (!AbiLoad(&dll)) return 1;
+  void* root = AbiStartRoot(&dll);
   if (root != NULL) {
     void* fs = Service(root, 5, 3);
     void* strings = Service(root, 6, 2);

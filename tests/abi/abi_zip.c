@@ -257,18 +257,13 @@ static void CheckService(void* service, const wchar_t* path, const wchar_t* targ
 
 int main(void) {
   AbiDll dll = {0};
-  if (!AbiLoad(&dll)) {
-    printf("0 passed, 1 failed\n");
-    return 1;
-  }
+  if (!AbiLoad(&dll)) return 1;
   wchar_t directory[MAX_PATH], path[MAX_PATH], target[MAX_PATH];
   GetTempPathW(MAX_PATH, directory);
   swprintf(path, MAX_PATH, L"%lsabi_zip_%lu.zip", directory, GetCurrentProcessId());
   swprintf(target, MAX_PATH, L"%lsabi_zip_%lu.out", directory, GetCurrentProcessId());
   ABI_CHECK(WriteArchive(path), "the test archive is written");
-  ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
-  void* root = NULL;
-  ABI_CHECK(dll.getObject(kAbiRootId, &root) == 0 && root != NULL, "root from the versioned identifier");
+  void* root = AbiStartRoot(&dll);
   if (root != NULL) {
     void* factory = NULL;
     AbiReceiver receiver = {&kAbiStore, &factory, 1, NULL, NULL};
