@@ -3,21 +3,14 @@
  * slot by number as __thiscall, records laid out by hand. */
 #include <string.h>
 
+#include "abi_codes.h"
+#include "abi_counting_heap.h"
 #include "abi_host.h"
 
-#define E_OUT_OF_MEMORY 0xE0010001u
-#define E_INVALID_ARG 0xE0010002u
-#define E_NOT_IMPLEMENTED 0xE001003Cu
-#define E_UNSUPPORTED_VERSION 0xE0010054u
-
-static const AbiGuid kVersioned10 = {
-    {0xB8, 0x55, 0xDE, 0xB4, 0xE9, 0x71, 0x45, 0x77, 0x90, 0x46, 0x99, 0x91, 0x00, 0x00, 0x00, 0x0A}};
 static const AbiGuid kFixed = {
     {0x89, 0x1B, 0xBB, 0x00, 0x97, 0xDC, 0x41, 0x9F, 0x96, 0x71, 0xA2, 0x12, 0x33, 0x37, 0xDE, 0x83}};
 
 static int g_delivered;
-static int g_allocated;
-static int g_freed;
 
 static int32_t __cdecl StoreDeliver(void* object, void* context) {
   ++g_delivered;
@@ -25,34 +18,20 @@ static int32_t __cdecl StoreDeliver(void* object, void* context) {
   return 0;
 }
 
-static int32_t __cdecl CountingAllocate(void** out, uint32_t size, void* context) {
-  (void)context;
-  ++g_allocated;
-  *out = HeapAlloc(GetProcessHeap(), 0, size);
-  return *out ? 0 : (int32_t)E_OUT_OF_MEMORY;
-}
-
-static void __cdecl CountingFree(void* p, void* context) {
-  (void)context;
-  ++g_freed;
-  HeapFree(GetProcessHeap(), 0, p);
-}
-
 static const AbiReceiverTable kStore = {1, StoreDeliver};
-static const AbiAllocatorTable kCountingAllocator = {1, CountingFree, CountingAllocate};
 
-typedef void*(__attribute__((thiscall)) * QueryFn)(void* self, uint32_t type, uint32_t version, uint32_t* highest);
-typedef uint32_t(__attribute__((thiscall)) * CountFn)(void* self);
-typedef int32_t(__attribute__((thiscall)) * ReceiverFn)(void* self, const AbiReceiver* receiver);
+typedef void*(THISCALL* QueryFn)(void* self, uint32_t type, uint32_t version, uint32_t* highest);
+typedef uint32_t(THISCALL* CountFn)(void* self);
+typedef int32_t(THISCALL* ReceiverFn)(void* self, const AbiReceiver* receiver);
 
 static void CheckIdentifiers(AbiDll* dll) {
   void* root = (void*)0xDEADBEEF;
-  AbiGuid id = kVersioned10;
+  AbiGuid id = kAbiRootId;
   id.bytes[15] = 0x0B;
   ABI_CHECK((uint32_t)dll->getObject(id, &root) == E_UNSUPPORTED_VERSION, "version 11 refused");
   ABI_CHECK(root == (void*)0xDEADBEEF, "out pointer untouched on refusal");
 
-  id = kVersioned10;
+  id = kAbiRootId;
   id.bytes[12] = 0x0A;
   id.bytes[15] = 0x00;
   ABI_CHECK((uint32_t)dll->getObject(id, &root) == E_UNSUPPORTED_VERSION, "little-endian 10 refused");
@@ -67,7 +46,7 @@ static void CheckIdentifiers(AbiDll* dll) {
   void* first = NULL;
   void* second = NULL;
   ABI_CHECK(dll->getObject(kFixed, &first) == 0 && first != NULL, "fixed id accepted");
-  id = kVersioned10;
+  id = kAbiRootId;
   id.bytes[15] = 0;
   ABI_CHECK(dll->getObject(id, &second) == 0 && second == first, "version 0 gives the same root");
   ABI_CHECK(((CountFn)AbiSlot(first, 2))(first) == 1, "release with another reference left returns 1");
@@ -120,11 +99,11 @@ static void CheckRoot(void* root) {
             "the file-system service cannot be reached from the string service");
 
   void* factory = (void*)0xDEADBEEF;
-  AbiReceiver counted = {&kStore, &factory, 2, &kCountingAllocator, NULL};
-  g_allocated = g_freed = g_delivered = 0;
+  AbiReceiver counted = {&kStore, &factory, 2, &kAbiCountingHeap, NULL};
+  g_abiAllocated = g_abiFreed = g_delivered = 0;
   ABI_CHECK((uint32_t)((ReceiverFn)AbiSlot(root, 4))(root, &counted) == E_UNSUPPORTED_VERSION,
             "CreateArchiveFactory version 2 refused");
-  ABI_CHECK(g_allocated == 0 && g_freed == 0 && g_delivered == 0 && factory == (void*)0xDEADBEEF,
+  ABI_CHECK(g_abiAllocated == 0 && g_abiFreed == 0 && g_delivered == 0 && factory == (void*)0xDEADBEEF,
             "a refused version never allocates or delivers");
 }
 
@@ -154,8 +133,8 @@ static void CheckStackCleanup(void* object, const char* name, const uint8_t* wor
     receiver.context = &sink;
     receiver.requestedVersion = 1;
     uint32_t args[12];
-    for (unsigned a = 0; a < 12; ++a) args[a] = (uint32_t)(uintptr_t)scratch;
-    args[0] = (uint32_t)(uintptr_t)&receiver;
+    for (unsigned a = 0; a < 12; ++a) args[a] = W(scratch);
+    args[0] = W(&receiver);
     memset(scratch, 0, sizeof scratch);
     uint32_t eax = 0;
     int32_t left = 0x7FFFFFFF;
@@ -169,7 +148,7 @@ static void CheckNotImplementedSlots(void* root, void* fs, void* strings) {
   uint32_t eax = 0;
   int32_t left = 0;
   uint32_t args[12];
-  for (unsigned i = 0; i < 12; ++i) args[i] = (uint32_t)(uintptr_t)scratch;
+  for (unsigned i = 0; i < 12; ++i) args[i] = W(scratch);
 
   AbiCallSlot(fs, 14, args, 0, &eax, &left);
   ABI_CHECK(eax == 44, "temporary-name length is 44 (got %u)", eax);
@@ -187,15 +166,12 @@ static void CheckNotImplementedSlots(void* root, void* fs, void* strings) {
 
 int main(void) {
   AbiDll dll = {0};
-  if (!AbiLoad(&dll)) {
-    printf("0 passed, 1 failed\n");
-    return 1;
-  }
+  if (!AbiLoad(&dll)) return 1;
   ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
   CheckIdentifiers(&dll);
 
   void* root = NULL;
-  ABI_CHECK(dll.getObject(kVersioned10, &root) == 0 && root != NULL, "root from the versioned identifier");
+  ABI_CHECK(dll.getObject(kAbiRootId, &root) == 0 && root != NULL, "root from the versioned identifier");
   if (root != NULL) {
     CheckRoot(root);
     void* fs = (char*)root + 4;

@@ -7,35 +7,10 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "abi_codes.h"
+#include "abi_counting_heap.h"
 #include "abi_host.h"
-
-#define S_NO_MORE_ITEMS 0x6001000Eu
-#define E_NO_MORE_ITEMS 0xE001000Eu
-#define E_FILE_NOT_FOUND 0xE001003Du
-
-#define W(value) ((uint32_t)(uintptr_t)(value))
-#define LEN(text) ((uint32_t)wcslen(text))
-
-typedef struct {
-  const wchar_t* data;
-  uint32_t length;
-} AbiStringView;
-
-typedef struct {
-  void* data;
-  uint32_t length;
-} AbiBufferView;
-
-typedef struct {
-  uint32_t version;
-  int32_t(__cdecl* resize)(AbiBufferView* view, uint32_t length, void* context);
-} AbiBufferTable;
-
-typedef struct {
-  const AbiBufferTable* callbacks;
-  void* context;
-  AbiBufferView view;
-} AbiOutput;
+#include "abi_text.h"
 
 typedef struct {
   const AbiAllocatorTable* callbacks;
@@ -47,51 +22,9 @@ typedef struct {
   void* context;
 } AbiSink;
 
-typedef uint64_t(__attribute__((thiscall)) * U64Fn)(void* self);
+typedef uint64_t(THISCALL* U64Fn)(void* self);
 
-static int g_allocated;
-static int g_freed;
-
-static int32_t __cdecl Store(void* object, void* context) {
-  *(void**)context = object;
-  return 0;
-}
-
-static int32_t __cdecl CountingAllocate(void** out, uint32_t size, void* context) {
-  (void)context;
-  ++g_allocated;
-  *out = HeapAlloc(GetProcessHeap(), 0, size);
-  return *out != NULL ? 0 : (int32_t)0xE0010001u;
-}
-
-static void __cdecl CountingFree(void* p, void* context) {
-  (void)context;
-  ++g_freed;
-  HeapFree(GetProcessHeap(), 0, p);
-}
-
-static int32_t __cdecl HeapResize(AbiBufferView* view, uint32_t length, void* context) {
-  (void)context;
-  wchar_t* data = view->data == NULL ? HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t))
-                                     : HeapReAlloc(GetProcessHeap(), 0, view->data, (length + 1) * sizeof(wchar_t));
-  if (data == NULL) return (int32_t)0xE0010001u;
-  view->data = data;
-  view->length = length;
-  return 0;
-}
-
-static const AbiReceiverTable kStore = {1, Store};
-static const AbiAllocatorTable kCounting = {1, CountingFree, CountingAllocate};
-static const AbiBufferTable kHeapBuffer = {1, HeapResize};
-static const AbiAllocatorRecord kAllocator = {&kCounting, NULL};
-
-static uint32_t Call(void* object, unsigned slot, const uint32_t* words, uint32_t count, const char* what) {
-  uint32_t eax = 0;
-  int32_t left = 0;
-  AbiCallSlot(object, slot, words, count, &eax, &left);
-  ABI_CHECK(left == 0, "%s (slot %u) removes its %u argument words (left %d bytes)", what, slot, count, left);
-  return eax;
-}
+static const AbiAllocatorRecord kAllocator = {&kAbiCountingHeap, NULL};
 
 static int ViewIs(const AbiStringView* view, const wchar_t* text) {
   return view->length == LEN(text) && memcmp(view->data, text, view->length * sizeof(wchar_t)) == 0;
@@ -101,29 +34,29 @@ static int ViewIs(const AbiStringView* view, const wchar_t* text) {
 static wchar_t CheckEntry(void* entry, const wchar_t* directory) {
   uint32_t highest = 0;
   const uint32_t query[] = {5, 2, W(&highest)};
-  ABI_CHECK(Call(entry, 0, query, 3, "entry query") == W(entry) && highest == 2, "an entry answers type 5 at 2");
+  ABI_CHECK(AbiCall(entry, 0, query, 3, "entry query") == W(entry) && highest == 2, "an entry answers type 5 at 2");
 
   AbiStringView name = {NULL, 0xDEADBEEF};
   const uint32_t nameWords[] = {W(&name)};
-  ABI_CHECK(Call(entry, 2, nameWords, 1, "GetName") == W(&name), "GetName returns its hidden result pointer");
+  ABI_CHECK(AbiCall(entry, 2, nameWords, 1, "GetName") == W(&name), "GetName returns its hidden result pointer");
   AbiStringView dir = {NULL, 0};
   const uint32_t dirWords[] = {W(&dir)};
-  ABI_CHECK(Call(entry, 3, dirWords, 1, "GetDirectory") == W(&dir) && ViewIs(&dir, directory),
+  ABI_CHECK(AbiCall(entry, 3, dirWords, 1, "GetDirectory") == W(&dir) && ViewIs(&dir, directory),
             "GetDirectory is the listed directory");
   AbiStringView shortName = {NULL, 0xDEADBEEF};
   const uint32_t shortWords[] = {W(&shortName)};
-  ABI_CHECK(Call(entry, 5, shortWords, 1, "GetShortName") == W(&shortName) && shortName.length == 0,
+  ABI_CHECK(AbiCall(entry, 5, shortWords, 1, "GetShortName") == W(&shortName) && shortName.length == 0,
             "an 8.3 name has no separate short name");
 
-  AbiOutput out = {&kHeapBuffer, NULL, {NULL, 0}};
+  AbiOutput out = {&kAbiHeapBuffer, NULL, {NULL, 0}};
   const uint32_t outWords[] = {W(&out)};
-  ABI_CHECK(Call(entry, 4, outWords, 1, "GetFullPath") == 0 && out.view.length == dir.length + 1 + name.length,
+  ABI_CHECK(AbiCall(entry, 4, outWords, 1, "GetFullPath") == 0 && out.view.length == dir.length + 1 + name.length,
             "GetFullPath joins directory and name");
   if (out.view.data != NULL) HeapFree(GetProcessHeap(), 0, out.view.data);
 
   for (unsigned slot = 6; slot <= 14; ++slot) {
     if (slot == 11 || slot == 12) continue;
-    Call(entry, slot, NULL, 0, "entry accessor");
+    AbiCall(entry, slot, NULL, 0, "entry accessor");
   }
   const uint64_t size = ((U64Fn)AbiSlot(entry, 13))(entry);
   const uint64_t attributes = ((U64Fn)AbiSlot(entry, 14))(entry);
@@ -136,62 +69,62 @@ static wchar_t CheckEntry(void* entry, const wchar_t* directory) {
 
 static void CheckHostEnumerator(void* fs, const wchar_t* directory) {
   void* enumerator = NULL;
-  AbiReceiver receiver = {&kStore, &enumerator, 1, &kCounting, NULL};
+  AbiReceiver receiver = {&kAbiStore, &enumerator, 1, &kAbiCountingHeap, NULL};
   const AbiStringView dir = {directory, LEN(directory)};
   const AbiStringView pattern = {L"*.txt", 5};
   const uint32_t create[] = {W(&receiver), W(&dir), W(&pattern), 0x08, W(&kAllocator)};
-  ABI_CHECK(Call(fs, 3, create, 5, "CreateEnumeratorObject") == 0 && enumerator != NULL, "slot 3 delivers");
+  ABI_CHECK(AbiCall(fs, 3, create, 5, "CreateEnumeratorObject") == 0 && enumerator != NULL, "slot 3 delivers");
   if (enumerator == NULL) return;
-  ABI_CHECK(g_allocated == 1, "the enumerator comes from the receiver's allocator");
+  ABI_CHECK(g_abiAllocated == 1, "the enumerator comes from the receiver's allocator");
 
   wchar_t seen[4] = {0};
   unsigned count = 0;
-  uint32_t rc = Call(enumerator, 4, NULL, 0, "Start");
-  for (; rc == 0 && count < 3; rc = Call(enumerator, 3, NULL, 0, "MoveNext")) {
+  uint32_t rc = AbiCall(enumerator, 4, NULL, 0, "Start");
+  for (; rc == 0 && count < 3; rc = AbiCall(enumerator, 3, NULL, 0, "MoveNext")) {
     void* entry = NULL;
-    AbiReceiver entryReceiver = {&kStore, &entry, 2, &kCounting, NULL};
+    AbiReceiver entryReceiver = {&kAbiStore, &entry, 2, &kAbiCountingHeap, NULL};
     const uint32_t get[] = {W(&entryReceiver)};
-    ABI_CHECK(Call(enumerator, 2, get, 1, "GetEntry") == 0 && entry != NULL, "GetEntry delivers an entry");
+    ABI_CHECK(AbiCall(enumerator, 2, get, 1, "GetEntry") == 0 && entry != NULL, "GetEntry delivers an entry");
     if (entry == NULL) break;
     seen[count++] = CheckEntry(entry, directory);
     const uint32_t destroy[] = {W(&kAllocator)};
-    Call(entry, 1, destroy, 1, "entry Destroy");
+    AbiCall(entry, 1, destroy, 1, "entry Destroy");
   }
   ABI_CHECK(rc == S_NO_MORE_ITEMS && count == 2 && seen[0] != seen[1] && (seen[0] == L'a' || seen[0] == L'b'),
             "two .txt files, then the end (0x%08X)", rc);
   void* none = (void*)0xDEADBEEF;
-  AbiReceiver late = {&kStore, &none, 2, NULL, NULL};
+  AbiReceiver late = {&kAbiStore, &none, 2, NULL, NULL};
   const uint32_t get[] = {W(&late)};
-  ABI_CHECK(Call(enumerator, 2, get, 1, "GetEntry") == E_NO_MORE_ITEMS && none == (void*)0xDEADBEEF,
+  ABI_CHECK(AbiCall(enumerator, 2, get, 1, "GetEntry") == E_NO_MORE_ITEMS && none == (void*)0xDEADBEEF,
             "GetEntry past the end");
   const uint32_t destroy[] = {W(&kAllocator)};
-  Call(enumerator, 1, destroy, 1, "enumerator Destroy");
-  ABI_CHECK(g_allocated == g_freed && g_allocated == 3, "every allocation was freed (%d of %d)", g_freed,
-            g_allocated);
+  AbiCall(enumerator, 1, destroy, 1, "enumerator Destroy");
+  ABI_CHECK(g_abiAllocated == g_abiFreed && g_abiAllocated == 3, "every allocation was freed (%d of %d)", g_abiFreed,
+            g_abiAllocated);
 }
 
 static void CheckEnumeratorObject(void* fs, const wchar_t* directory) {
   const AbiStringView dir = {directory, LEN(directory)};
   for (unsigned slot = 1; slot <= 6; slot += 5) {
     void* enumerator = NULL;
-    const AbiSink sink = {Store, &enumerator};
+    const AbiSink sink = {AbiStoreObject, &enumerator};
     const uint32_t create[] = {W(&sink), W(&dir), 0, 0x08};
-    ABI_CHECK(Call(fs, slot, create, 4, "CreateEnumerator") == 0 && enumerator != NULL, "slot %u delivers", slot);
+    ABI_CHECK(AbiCall(fs, slot, create, 4, "CreateEnumerator") == 0 && enumerator != NULL, "slot %u delivers", slot);
     if (enumerator == NULL) continue;
     unsigned count = 0;
     void* entry = NULL;
     uint32_t rc = 0;
-    for (; rc == 0 && count < 4; rc = Call(enumerator, 2, NULL, 0, "MoveNext")) {
+    for (; rc == 0 && count < 4; rc = AbiCall(enumerator, 2, NULL, 0, "MoveNext")) {
       const uint32_t get[] = {W(&entry)};
-      ABI_CHECK(Call(enumerator, 1, get, 1, "GetEntry") == 0, "GetEntry lends the entry");
+      ABI_CHECK(AbiCall(enumerator, 1, get, 1, "GetEntry") == 0, "GetEntry lends the entry");
       AbiStringView name = {NULL, 0};
       const uint32_t nameWords[] = {W(&name)};
-      Call(entry, 2, nameWords, 1, "GetName");
+      AbiCall(entry, 2, nameWords, 1, "GetName");
       count += name.length > 0 ? 1 : 0;
     }
     ABI_CHECK(rc == S_NO_MORE_ITEMS && count == 3, "three files through table %u", slot == 1 ? 1 : 2);
-    ABI_CHECK(Call(enumerator, 3, NULL, 0, "Start") == 0, "Start goes back to the first file");
-    Call(enumerator, 0, NULL, 0, "Destroy");
+    ABI_CHECK(AbiCall(enumerator, 3, NULL, 0, "Start") == 0, "Start goes back to the first file");
+    AbiCall(enumerator, 0, NULL, 0, "Destroy");
   }
 }
 
@@ -199,31 +132,31 @@ static void CheckLookUps(void* fs, const wchar_t* directory) {
   wchar_t path[MAX_PATH];
   swprintf(path, MAX_PATH, L"%ls\\A.TXT", directory);
   void* entry = NULL;
-  AbiReceiver receiver = {&kStore, &entry, 2, NULL, NULL};
+  AbiReceiver receiver = {&kAbiStore, &entry, 2, NULL, NULL};
   const AbiStringView view = {path, LEN(path)};
   const uint32_t find[] = {W(&receiver), W(&view), 0};
-  ABI_CHECK(Call(fs, 5, find, 3, "FindEntry") == 0 && entry != NULL, "FindEntry delivers");
+  ABI_CHECK(AbiCall(fs, 5, find, 3, "FindEntry") == 0 && entry != NULL, "FindEntry delivers");
   if (entry != NULL) {
     AbiStringView name = {NULL, 0};
     const uint32_t nameWords[] = {W(&name)};
-    Call(entry, 2, nameWords, 1, "GetName");
+    AbiCall(entry, 2, nameWords, 1, "GetName");
     ABI_CHECK(ViewIs(&name, L"a.txt"), "the entry carries the stored name");
     const AbiAllocatorRecord heap = {NULL, NULL};
     const uint32_t destroy[] = {W(&heap)};
-    Call(entry, 1, destroy, 1, "entry Destroy");
+    AbiCall(entry, 1, destroy, 1, "entry Destroy");
   }
   swprintf(path, MAX_PATH, L"%ls\\none.txt", directory);
   const AbiStringView missing = {path, LEN(path)};
   const uint32_t lost[] = {W(&receiver), W(&missing), 0};
-  ABI_CHECK(Call(fs, 5, lost, 3, "FindEntry") == E_FILE_NOT_FOUND, "FindEntry of a missing file");
+  ABI_CHECK(AbiCall(fs, 5, lost, 3, "FindEntry") == E_FILE_NOT_FOUND, "FindEntry of a missing file");
 
   swprintf(path, MAX_PATH, L"%ls\\A.TXT", directory);
   for (unsigned slot = 10; slot <= 12; ++slot) {
-    AbiOutput out = {&kHeapBuffer, NULL, {NULL, 0}};
+    AbiOutput out = {&kAbiHeapBuffer, NULL, {NULL, 0}};
     const uint32_t words[] = {W(&out), W(path), slot == 12 ? 0xFFFFFFFFu : LEN(path)};
     /* The short form keeps "A.TXT" as written: an 8.3 name has no short name. */
     const wchar_t* last = slot == 11 ? L"A.TXT" : L"a.txt";
-    ABI_CHECK(Call(fs, slot, words, 3, "on-disk name form") == 0 && out.view.length >= 5 &&
+    ABI_CHECK(AbiCall(fs, slot, words, 3, "on-disk name form") == 0 && out.view.length >= 5 &&
                   (slot == 11 || out.view.length == LEN(path)) &&
                   memcmp((wchar_t*)out.view.data + out.view.length - 5, last, 10) == 0,
               "slot %u ends in %ls", slot, last);
@@ -252,21 +185,19 @@ int main(void) {
   }
   ABI_CHECK(ready, "scratch directory made");
 
-  static const AbiGuid kRootId = {
-      {0xB8, 0x55, 0xDE, 0xB4, 0xE9, 0x71, 0x45, 0x77, 0x90, 0x46, 0x99, 0x91, 0x00, 0x00, 0x00, 0x0A}};
   void* root = NULL;
-  ABI_CHECK(dll.getObject(kRootId, &root) == 0 && root != NULL, "root");
+  ABI_CHECK(dll.getObject(kAbiRootId, &root) == 0 && root != NULL, "root");
   if (root != NULL && ready) {
     void* fs = NULL;
-    AbiReceiver receiver = {&kStore, &fs, 3, NULL, NULL};
-    typedef int32_t(__attribute__((thiscall)) * ReceiverFn)(void* self, const AbiReceiver* receiver);
+    AbiReceiver receiver = {&kAbiStore, &fs, 3, NULL, NULL};
+    typedef int32_t(THISCALL* ReceiverFn)(void* self, const AbiReceiver* receiver);
     ABI_CHECK(((ReceiverFn)AbiSlot(root, 5))(root, &receiver) == 0 && fs == (char*)root + 4, "service at root + 4");
     CheckHostEnumerator(fs, directory);
     CheckEnumeratorObject(fs, directory);
     CheckLookUps(fs, directory);
   }
   if (root != NULL) {
-    typedef uint32_t(__attribute__((thiscall)) * CountFn)(void* self);
+    typedef uint32_t(THISCALL* CountFn)(void* self);
     ABI_CHECK(((CountFn)AbiSlot(root, 2))(root) == 0, "the last release destroys the root");
   }
   for (unsigned i = 0; i < 3; ++i) {

@@ -1,7 +1,17 @@
 #include "abi_host.h"
 
+const AbiGuid kAbiRootId = {
+    {0xB8, 0x55, 0xDE, 0xB4, 0xE9, 0x71, 0x45, 0x77, 0x90, 0x46, 0x99, 0x91, 0x00, 0x00, 0x00, 0x0A}};
+
 int g_abiPassed;
 int g_abiFailed;
+
+int32_t __cdecl AbiStoreObject(void* object, void* context) {
+  *(void**)context = object;
+  return 0;
+}
+
+const AbiReceiverTable kAbiStore = {1, AbiStoreObject};
 
 /* ryl_call_thiscall(fn, self, words, count, outStackLeft) -> EAX.
  * Pushes the words, calls with ECX = self, and measures how far ESP moved. */
@@ -40,7 +50,7 @@ __asm__(
     "  popl %ebp\n"
     "  ret\n");
 
-int AbiLoad(AbiDll* dll) {
+static int LoadExports(AbiDll* dll) {
   dll->module = LoadLibraryW(L"rylutil.dll");
   if (dll->module == NULL) {
     printf("cannot load rylutil.dll: error %lu\n", GetLastError());
@@ -50,6 +60,19 @@ int AbiLoad(AbiDll* dll) {
   dll->finish = (AbiModuleFn)(void*)GetProcAddress(dll->module, "RylModuleFinish");
   dll->getObject = (AbiGetObjectFn)(void*)GetProcAddress(dll->module, "GetRylObject");
   return dll->init != NULL && dll->finish != NULL && dll->getObject != NULL;
+}
+
+int AbiLoad(AbiDll* dll) {
+  if (LoadExports(dll)) return 1;
+  printf("0 passed, 1 failed\n");
+  return 0;
+}
+
+void* AbiStartRoot(AbiDll* dll) {
+  ABI_CHECK(dll->init() == 0, "RylModuleInit succeeds");
+  void* root = NULL;
+  ABI_CHECK(dll->getObject(kAbiRootId, &root) == 0 && root != NULL, "root from the versioned identifier");
+  return root;
 }
 
 void AbiUnload(AbiDll* dll) {
@@ -62,6 +85,14 @@ void* AbiSlot(void* object, unsigned n) { return (*(void***)object)[n]; }
 void AbiCallSlot(void* object, unsigned n, const uint32_t* words, uint32_t count, uint32_t* eax,
                  int32_t* stackLeft) {
   *eax = ryl_call_thiscall(AbiSlot(object, n), object, words, count, stackLeft);
+}
+
+uint32_t AbiCall(void* object, unsigned n, const uint32_t* words, uint32_t count, const char* what) {
+  uint32_t eax = 0;
+  int32_t left = 0x7FFFFFFF;
+  AbiCallSlot(object, n, words, count, &eax, &left);
+  ABI_CHECK(left == 0, "%s (slot %u) removes its %u argument words (left %d bytes)", what, n, count, left);
+  return eax;
 }
 
 int AbiReport(const char* name) {

@@ -8,16 +8,8 @@
  * fixed. Guard bytes around every granted region catch writes outside it. */
 #include <string.h>
 
+#include "abi_codes.h"
 #include "abi_host.h"
-
-#define E_INVALID_ARG 0xE0010002u
-#define E_NOT_IMPLEMENTED 0xE001003Cu
-#define E_OUT_OF_RANGE 0xE0010044u
-#define E_BAD_FORMAT 0xE0010045u
-#define E_BUFFER_TOO_SMALL 0xE0010049u
-#define E_UNSUPPORTED_VERSION 0xE0010054u
-
-#define W(value) ((uint32_t)(uintptr_t)(value))
 
 typedef struct {
   const uint16_t* data;
@@ -152,47 +144,33 @@ static int BufferIs(HostBuffer* b, const void* expected, uint32_t elements) {
          !b->guardsBroken;
 }
 
-static uint32_t Call(void* object, unsigned slot, const uint32_t* words, uint32_t count, const char* what) {
-  uint32_t eax = 0;
-  int32_t left = 0x7FFFFFFF;
-  AbiCallSlot(object, slot, words, count, &eax, &left);
-  ABI_CHECK(left == 0, "%s (slot %u) removes its %u argument words (left %d bytes)", what, slot, count, left);
-  return eax;
-}
-
-static int32_t __cdecl StoreDeliver(void* object, void* context) {
-  *(void**)context = object;
-  return 0;
-}
-static const AbiReceiverTable kStore = {1, StoreDeliver};
-
 static void CheckConversions(void* strings) {
   static const uint8_t eAcute[] = {0xC3, 0xA9};
   uint32_t count = 0xDEADBEEF;
   uint32_t args[5] = {W(&count), W(eAcute), 2, 4};
-  ABI_CHECK(Call(strings, 1, args, 4, "GetUtf16Length") == 0 && count == 1, "C3 A9 is one unit (count %u)", count);
+  ABI_CHECK(AbiCall(strings, 1, args, 4, "GetUtf16Length") == 0 && count == 1, "C3 A9 is one unit (count %u)", count);
 
   HostBuffer wide;
   BufferInit(&wide, 1, 2, 0);
   const uint32_t convert[4] = {W(&wide.record), W(eAcute), 2, 4};
   static const uint16_t expected[] = {0x00E9};
-  ABI_CHECK(Call(strings, 2, convert, 4, "ConvertToUtf16") == 0 && BufferIs(&wide, expected, 1),
+  ABI_CHECK(AbiCall(strings, 2, convert, 4, "ConvertToUtf16") == 0 && BufferIs(&wide, expected, 1),
             "C3 A9 gives U+00E9 in a version-1 buffer");
   static const uint8_t overlong[] = {0xC0, 0x80};
   const uint32_t bad[4] = {W(&wide.record), W(overlong), 2, 4};
   const int resizes = wide.resizes;
-  ABI_CHECK(Call(strings, 2, bad, 4, "ConvertToUtf16") == E_BAD_FORMAT && wide.resizes == resizes,
+  ABI_CHECK(AbiCall(strings, 2, bad, 4, "ConvertToUtf16") == E_BAD_FORMAT && wide.resizes == resizes,
             "C0 80 is malformed and the buffer is not resized");
   BufferFree(&wide);
 
   static const uint16_t grin[] = {0xD83D, 0xDE00};
   const uint32_t measure[4] = {W(&count), W(grin), 2, 4};
-  ABI_CHECK(Call(strings, 3, measure, 4, "GetEncodedLength") == 0 && count == 4, "the pair is 4 UTF-8 bytes");
+  ABI_CHECK(AbiCall(strings, 3, measure, 4, "GetEncodedLength") == 0 && count == 4, "the pair is 4 UTF-8 bytes");
   static const uint8_t grinUtf8[] = {0xF0, 0x9F, 0x98, 0x80};
   HostBuffer bytes;
   BufferInit(&bytes, 2, 1, 0);
   const uint32_t encode[4] = {W(&bytes.record), W(grin), 2, 4};
-  ABI_CHECK(Call(strings, 4, encode, 4, "ConvertFromUtf16") == 0 && BufferIs(&bytes, grinUtf8, 4),
+  ABI_CHECK(AbiCall(strings, 4, encode, 4, "ConvertFromUtf16") == 0 && BufferIs(&bytes, grinUtf8, 4),
             "D83D DE00 gives F0 9F 98 80 in a growable version-2 buffer");
   ABI_CHECK(bytes.capacities == 1 && bytes.resizes == 1, "Capacity asked once, one exact Resize (%d, %d)",
             bytes.capacities, bytes.resizes);
@@ -200,27 +178,27 @@ static void CheckConversions(void* strings) {
 
   HostBuffer fixed;
   BufferInit(&fixed, 2, 1, 3);
-  ABI_CHECK(Call(strings, 4, (const uint32_t[]){W(&fixed.record), W(grin), 2, 4}, 4, "ConvertFromUtf16") ==
+  ABI_CHECK(AbiCall(strings, 4, (const uint32_t[]){W(&fixed.record), W(grin), 2, 4}, 4, "ConvertFromUtf16") ==
                     E_OUT_OF_RANGE &&
                 fixed.record.view.length == 0 && GuardsIntact(&fixed),
             "three fixed bytes are too few for four: out of range, length 0");
   static const uint16_t lone[] = {0xDE00};
-  ABI_CHECK(Call(strings, 4, (const uint32_t[]){W(&fixed.record), W(lone), 1, 4}, 4, "ConvertFromUtf16") ==
+  ABI_CHECK(AbiCall(strings, 4, (const uint32_t[]){W(&fixed.record), W(lone), 1, 4}, 4, "ConvertFromUtf16") ==
                 E_BAD_FORMAT,
             "a lone low surrogate is malformed");
   static const uint16_t euro[] = {0x20AC, 0x41};
   static const uint8_t latin1[] = {'?', 'A'};
-  ABI_CHECK(Call(strings, 4, (const uint32_t[]){W(&fixed.record), W(euro), 2, 1}, 4, "ConvertFromUtf16") == 0 &&
+  ABI_CHECK(AbiCall(strings, 4, (const uint32_t[]){W(&fixed.record), W(euro), 2, 1}, 4, "ConvertFromUtf16") == 0 &&
                 BufferIs(&fixed, latin1, 2),
             "U+20AC is '?' in ISO-8859-1, into a fixed buffer trimmed to 2");
   BufferFree(&fixed);
 
   static const uint8_t ten[10] = {0x80, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x87, 0x88, 0x89};
   count = 0xDEADBEEF;
-  ABI_CHECK(Call(strings, 5, (const uint32_t[]){W(&count), W(ten), 10, 0, 1}, 5, "GetRecodedLength") == 0 &&
+  ABI_CHECK(AbiCall(strings, 5, (const uint32_t[]){W(&count), W(ten), 10, 0, 1}, 5, "GetRecodedLength") == 0 &&
                 count == 10,
             "ISO-8859-1 to ANSI of 10 bytes is 10 (got %u)", count);
-  ABI_CHECK(Call(strings, 5, (const uint32_t[]){W(&count), W(ten), 10, 3, 1}, 5, "GetRecodedLength") ==
+  ABI_CHECK(AbiCall(strings, 5, (const uint32_t[]){W(&count), W(ten), 10, 3, 1}, 5, "GetRecodedLength") ==
                 E_NOT_IMPLEMENTED,
             "encoding 3 is not offered");
 
@@ -228,10 +206,10 @@ static void CheckConversions(void* strings) {
   static const uint8_t big[] = {0xD8, 0x00};
   HostBuffer recoded;
   BufferInit(&recoded, 1, 1, 0);
-  ABI_CHECK(Call(strings, 6, (const uint32_t[]){W(&recoded.record), W(surrogate), 3, 9, 4}, 5, "Recode") == 0 &&
+  ABI_CHECK(AbiCall(strings, 6, (const uint32_t[]){W(&recoded.record), W(surrogate), 3, 9, 4}, 5, "Recode") == 0 &&
                 BufferIs(&recoded, big, 2),
             "UTF-8 to UTF-16BE converts directly");
-  ABI_CHECK(Call(strings, 6, (const uint32_t[]){W(&recoded.record), W(surrogate), 3, 11, 4}, 5, "Recode") ==
+  ABI_CHECK(AbiCall(strings, 6, (const uint32_t[]){W(&recoded.record), W(surrogate), 3, 11, 4}, 5, "Recode") ==
                 E_NOT_IMPLEMENTED,
             "encoding 11 is not offered");
   BufferFree(&recoded);
@@ -240,38 +218,39 @@ static void CheckConversions(void* strings) {
 static void CheckNumbers(void* strings) {
   uint64_t value = 0;
   const char* stop = NULL;
-  ABI_CHECK(Call(strings, 14, (const uint32_t[]){W(&value), W("0x1F"), 4, 0, W(&stop), 8}, 6, "ParseUInt64") == 0 &&
+  ABI_CHECK(AbiCall(strings, 14, (const uint32_t[]){W(&value), W("0x1F"), 4, 0, W(&stop), 8}, 6, "ParseUInt64") == 0 &&
                 value == 31 && stop == NULL,
             "0x1F in base 0 is 31");
   const char* text = "12a";
-  ABI_CHECK(Call(strings, 14, (const uint32_t[]){W(&value), W(text), 3, 10, W(&stop), 8}, 6, "ParseUInt64") ==
+  ABI_CHECK(AbiCall(strings, 14, (const uint32_t[]){W(&value), W(text), 3, 10, W(&stop), 8}, 6, "ParseUInt64") ==
                     E_INVALID_ARG &&
                 value == 12 && stop == text + 2,
             "12a stops at the letter");
-  ABI_CHECK(Call(strings, 14, (const uint32_t[]){W(&value), W(text), 3, 10, 0, 8}, 6, "ParseUInt64") == 0 &&
+  ABI_CHECK(AbiCall(strings, 14, (const uint32_t[]){W(&value), W(text), 3, 10, 0, 8}, 6, "ParseUInt64") == 0 &&
                 value == 12,
             "without a stop position 12a gives 12 and success");
 
   static const uint16_t max[] = {'1', '8', '4', '4', '6', '7', '4', '4', '0', '7', '3',
                                  '7', '0', '9', '5', '5', '1', '6', '1', '5'};
   const uint16_t* wideStop = NULL;
-  ABI_CHECK(Call(strings, 13, (const uint32_t[]){W(&value), W(max), 20, 10, W(&wideStop), 0}, 6, "ParseUInt64W") ==
+  ABI_CHECK(AbiCall(strings, 13, (const uint32_t[]){W(&value), W(max), 20, 10, W(&wideStop), 0}, 6, "ParseUInt64W") ==
                     0 &&
                 value == UINT64_MAX,
             "the largest 64-bit value arrives whole");
 
   int64_t signedValue = 0;
-  ABI_CHECK(Call(strings, 12, (const uint32_t[]){W(&signedValue), W("-128"), 4, 10, W(&stop), 1}, 6, "ParseInt64") ==
+  ABI_CHECK(AbiCall(strings, 12, (const uint32_t[]){W(&signedValue), W("-128"), 4, 10, W(&stop), 1}, 6, "ParseInt64") ==
                     0 &&
                 signedValue == -128,
             "-128 fits one byte");
-  ABI_CHECK(Call(strings, 12, (const uint32_t[]){W(&signedValue), W("128"), 3, 10, W(&stop), 1}, 6, "ParseInt64") ==
+  ABI_CHECK(AbiCall(strings, 12, (const uint32_t[]){W(&signedValue), W("128"), 3, 10, W(&stop), 1}, 6, "ParseInt64") ==
                     E_INVALID_ARG &&
                 signedValue == 12,
             "128 does not fit one byte");
   static const uint16_t minimum[] = {'-', '9', '2', '2', '3', '3', '7', '2', '0', '3',
                                      '6', '8', '5', '4', '7', '7', '5', '8', '0', '8'};
-  ABI_CHECK(Call(strings, 11, (const uint32_t[]){W(&signedValue), W(minimum), 20, 10, 0, 8}, 6, "ParseInt64W") == 0 &&
+  ABI_CHECK(AbiCall(strings, 11, (const uint32_t[]){W(&signedValue), W(minimum), 20, 10, 0, 8}, 6,
+                    "ParseInt64W") == 0 &&
                 signedValue == INT64_MIN,
             "the smallest 64-bit value arrives whole");
 }
@@ -282,21 +261,21 @@ static void CheckCase(void* strings) {
   static const uint16_t upper[] = {'M', 'I', 'X', 0xC9};
   HostBuffer v1;
   BufferInit(&v1, 1, 2, 0);
-  ABI_CHECK(Call(strings, 23, (const uint32_t[]){0, W(&v1.record), W(mixed), 4}, 4, "ToLower") == 0 &&
+  ABI_CHECK(AbiCall(strings, 23, (const uint32_t[]){0, W(&v1.record), W(mixed), 4}, 4, "ToLower") == 0 &&
                 BufferIs(&v1, lower, 4),
             "ToLower into a version-1 buffer");
-  ABI_CHECK(Call(strings, 23, (const uint32_t[]){1, W(&v1.record), W(mixed), 4}, 4, "ToLower") == E_INVALID_ARG,
+  ABI_CHECK(AbiCall(strings, 23, (const uint32_t[]){1, W(&v1.record), W(mixed), 4}, 4, "ToLower") == E_INVALID_ARG,
             "non-zero flags are refused");
   BufferFree(&v1);
 
   HostBuffer v2;
   BufferInit(&v2, 2, 2, 0);
-  ABI_CHECK(Call(strings, 24, (const uint32_t[]){0, W(&v2.record), W(mixed), 4}, 4, "ToUpper") == 0 &&
+  ABI_CHECK(AbiCall(strings, 24, (const uint32_t[]){0, W(&v2.record), W(mixed), 4}, 4, "ToUpper") == 0 &&
                 BufferIs(&v2, upper, 4) && v2.swaps == 1,
             "ToUpper offers the version-2 buffer a swap, then copies (swaps %d)", v2.swaps);
   static const uint16_t terminated[] = {'a', 'b', 0, 'c'};
   static const uint16_t ab[] = {'A', 'B'};
-  ABI_CHECK(Call(strings, 24, (const uint32_t[]){0, W(&v2.record), W(terminated), 0xFFFFFFFFu}, 4, "ToUpper") == 0 &&
+  ABI_CHECK(AbiCall(strings, 24, (const uint32_t[]){0, W(&v2.record), W(terminated), 0xFFFFFFFFu}, 4, "ToUpper") == 0 &&
                 BufferIs(&v2, ab, 2),
             "length 0xFFFFFFFF runs to the first zero");
   BufferFree(&v2);
@@ -305,10 +284,10 @@ static void CheckCase(void* strings) {
   static const uint16_t ABD[] = {'A', 'B', 'D'};
   static const uint16_t ABC[] = {'A', 'B', 'C'};
   static const uint16_t abcd[] = {'a', 'b', 'c', 'd'};
-  ABI_CHECK((int32_t)Call(strings, 25, (const uint32_t[]){0, W(abc), 3, W(ABD), 3}, 5, "CompareNoCase") == -1,
+  ABI_CHECK((int32_t)AbiCall(strings, 25, (const uint32_t[]){0, W(abc), 3, W(ABD), 3}, 5, "CompareNoCase") == -1,
             "abc < ABD");
-  ABI_CHECK(Call(strings, 25, (const uint32_t[]){0, W(abc), 3, W(ABC), 3}, 5, "CompareNoCase") == 0, "abc = ABC");
-  ABI_CHECK(Call(strings, 25, (const uint32_t[]){0, W(abcd), 4, W(ABC), 3}, 5, "CompareNoCase") == 1, "abcd > ABC");
+  ABI_CHECK(AbiCall(strings, 25, (const uint32_t[]){0, W(abc), 3, W(ABC), 3}, 5, "CompareNoCase") == 0, "abc = ABC");
+  ABI_CHECK(AbiCall(strings, 25, (const uint32_t[]){0, W(abcd), 4, W(ABC), 3}, 5, "CompareNoCase") == 1, "abcd > ABC");
 }
 
 static void CheckWildcards(void* strings) {
@@ -322,38 +301,31 @@ static void CheckWildcards(void* strings) {
   const AbiStringView p2 = {aqc, 3}, n2 = {ac, 2};
   const AbiStringView p3 = {txt, 5}, n3 = {notes, 9};
   uint8_t matches = 0xCC;
-  ABI_CHECK(Call(strings, 26, (const uint32_t[]){W(&matches), W(&p1), W(&n1)}, 3, "MatchWildcard") == 0 &&
+  ABI_CHECK(AbiCall(strings, 26, (const uint32_t[]){W(&matches), W(&p1), W(&n1)}, 3, "MatchWildcard") == 0 &&
                 matches == 1,
             "*.* matches README");
   matches = 0xCC;
-  ABI_CHECK(Call(strings, 26, (const uint32_t[]){W(&matches), W(&p2), W(&n2)}, 3, "MatchWildcard") == 0 &&
+  ABI_CHECK(AbiCall(strings, 26, (const uint32_t[]){W(&matches), W(&p2), W(&n2)}, 3, "MatchWildcard") == 0 &&
                 matches == 0,
             "a?c does not match ac");
   matches = 0xCC;
-  ABI_CHECK(Call(strings, 27, (const uint32_t[]){W(&matches), W(&p3), W(&n3)}, 3, "MatchWildcardNoCase") == 0 &&
+  ABI_CHECK(AbiCall(strings, 27, (const uint32_t[]){W(&matches), W(&p3), W(&n3)}, 3, "MatchWildcardNoCase") == 0 &&
                 matches == 1,
             "*.TXT matches notes.txt without case");
   matches = 0xCC;
-  ABI_CHECK(Call(strings, 26, (const uint32_t[]){W(&matches), W(&p3), W(&n3)}, 3, "MatchWildcard") == 0 &&
+  ABI_CHECK(AbiCall(strings, 26, (const uint32_t[]){W(&matches), W(&p3), W(&n3)}, 3, "MatchWildcard") == 0 &&
                 matches == 0,
             "...but not with it");
 }
 
 int main(void) {
   AbiDll dll = {0};
-  if (!AbiLoad(&dll)) {
-    printf("0 passed, 1 failed\n");
-    return 1;
-  }
-  ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
-  void* root = NULL;
-  static const AbiGuid kVersioned10 = {
-      {0xB8, 0x55, 0xDE, 0xB4, 0xE9, 0x71, 0x45, 0x77, 0x90, 0x46, 0x99, 0x91, 0x00, 0x00, 0x00, 0x0A}};
-  ABI_CHECK(dll.getObject(kVersioned10, &root) == 0 && root != NULL, "root from the versioned identifier");
+  if (!AbiLoad(&dll)) return 1;
+  void* root = AbiStartRoot(&dll);
   if (root != NULL) {
     void* strings = NULL;
-    const AbiReceiver receiver = {&kStore, &strings, 2, NULL, NULL};
-    ABI_CHECK(Call(root, 6, (const uint32_t[]){W(&receiver)}, 1, "GetStringService") == 0 &&
+    const AbiReceiver receiver = {&kAbiStore, &strings, 2, NULL, NULL};
+    ABI_CHECK(AbiCall(root, 6, (const uint32_t[]){W(&receiver)}, 1, "GetStringService") == 0 &&
                   strings == (char*)root + 8,
               "the string service is the root's third field");
     if (strings != NULL) {
@@ -362,7 +334,7 @@ int main(void) {
       CheckCase(strings);
       CheckWildcards(strings);
     }
-    ABI_CHECK(Call(root, 2, NULL, 0, "Release") == 0, "the host's last release destroys the root");
+    ABI_CHECK(AbiCall(root, 2, NULL, 0, "Release") == 0, "the host's last release destroys the root");
   }
   ABI_CHECK(dll.finish() == 0, "RylModuleFinish succeeds");
   AbiUnload(&dll);

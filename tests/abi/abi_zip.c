@@ -7,99 +7,14 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "abi_codes.h"
 #include "abi_host.h"
-
-#define E_NOT_IMPLEMENTED 0xE001003Cu
-#define E_FILE_NOT_FOUND 0xE001003Du
-#define E_BAD_FORMAT 0xE0010045u
-#define E_ELEMENT_NOT_FOUND 0xE001004Cu
-#define E_UNSUPPORTED_VERSION 0xE0010054u
-#define E_NO_MORE_ITEMS 0xE001000Eu
-#define S_NO_MORE_ITEMS 0x6001000Eu
-#define E_END_OF_DATA 0xE001018Bu
-
-#define W(value) ((uint32_t)(uintptr_t)(value))
-#define THISCALL __attribute__((thiscall))
-
-static const AbiGuid kVersioned10 = {
-    {0xB8, 0x55, 0xDE, 0xB4, 0xE9, 0x71, 0x45, 0x77, 0x90, 0x46, 0x99, 0x91, 0x00, 0x00, 0x00, 0x0A}};
+#include "abi_host_stream.h"
 
 typedef struct {
   const uint16_t* data;
   uint32_t length;
 } View;
-
-/* --- A host stream that collects bytes, with tell and set-size. ------------ */
-
-typedef struct Sink Sink;
-typedef struct {
-  void* slots[17];
-} SinkTable;
-struct Sink {
-  const SinkTable* table;
-  uint8_t data[4096];
-  uint32_t length;
-};
-
-static void THISCALL SkRelease(Sink* self) { (void)self; }
-static uint8_t THISCALL SkTrue(Sink* self) {
-  (void)self;
-  return 1;
-}
-static int32_t THISCALL SkReadAt(Sink* self, uint64_t o, void* b, uint32_t c, uint32_t* d) {
-  (void)self, (void)o, (void)b, (void)c, (void)d;
-  return (int32_t)E_NOT_IMPLEMENTED;
-}
-static int32_t THISCALL SkRead(Sink* self, void* b, uint32_t c, uint32_t* d) {
-  (void)self, (void)b, (void)c, (void)d;
-  return (int32_t)E_NOT_IMPLEMENTED;
-}
-static int32_t THISCALL SkWriteAt(Sink* self, uint64_t o, const void* b, uint32_t c, uint32_t* d) {
-  (void)self, (void)o, (void)b, (void)c, (void)d;
-  return (int32_t)E_NOT_IMPLEMENTED;
-}
-static int32_t THISCALL SkWrite(Sink* self, const void* buffer, uint32_t count, uint32_t* done) {
-  if (self->length + count > sizeof self->data) return (int32_t)0xE0010001u;
-  memcpy(self->data + self->length, buffer, count);
-  self->length += count;
-  if (done != NULL) *done = count;
-  return 0;
-}
-static int32_t THISCALL SkTell(Sink* self, uint64_t* position) {
-  *position = self->length;
-  return 0;
-}
-static int32_t THISCALL SkSeek(Sink* self, int64_t o, uint32_t origin) {
-  (void)self, (void)o, (void)origin;
-  return (int32_t)E_NOT_IMPLEMENTED;
-}
-static int32_t THISCALL SkGetSize(Sink* self, uint64_t* size) {
-  *size = self->length;
-  return 0;
-}
-static int32_t THISCALL SkSetSize(Sink* self, uint64_t size) {
-  if (size < self->length) self->length = (uint32_t)size;
-  return 0;
-}
-static uint8_t THISCALL SkCanSave(Sink* self, uint32_t f) {
-  (void)self, (void)f;
-  return 0;
-}
-static int32_t THISCALL SkState(Sink* self, void* s, void* m) {
-  (void)self, (void)s, (void)m;
-  return (int32_t)E_NOT_IMPLEMENTED;
-}
-static int32_t THISCALL SkMap(Sink* self, uint64_t o, uint32_t l, void** v, uint8_t r) {
-  (void)self, (void)o, (void)l, (void)v, (void)r;
-  return (int32_t)E_NOT_IMPLEMENTED;
-}
-static void THISCALL SkDispose(Sink* self) { (void)self; }
-
-static const SinkTable kSinkTable = {{(void*)SkRelease, (void*)SkTrue, (void*)SkTrue, (void*)SkTrue,
-                                      (void*)SkReadAt, (void*)SkRead, (void*)SkWriteAt, (void*)SkWrite,
-                                      (void*)SkTell, (void*)SkSeek, (void*)SkGetSize, (void*)SkSetSize,
-                                      (void*)SkCanSave, (void*)SkState, (void*)SkState, (void*)SkMap,
-                                      (void*)SkDispose}};
 
 /* --- An archive of two stored entries, one of them with a bad CRC. -------- */
 
@@ -200,20 +115,6 @@ static int WriteArchive(const wchar_t* path) {
 
 /* --- The module's side ----------------------------------------------------- */
 
-static int32_t __cdecl StoreDeliver(void* object, void* context) {
-  *(void**)context = object;
-  return 0;
-}
-static const AbiReceiverTable kStore = {1, StoreDeliver};
-
-static uint32_t Call(void* object, unsigned n, const uint32_t* words, uint32_t count, const char* what) {
-  uint32_t eax = 0;
-  int32_t left = 0x7FFFFFFF;
-  AbiCallSlot(object, n, words, count, &eax, &left);
-  ABI_CHECK(left == 0, "%s (slot %u) removes %u argument words (left %d bytes)", what, n, count, left);
-  return eax;
-}
-
 static uint64_t Call64(void* object, unsigned n) { return ((uint64_t(THISCALL*)(void*))AbiSlot(object, n))(object); }
 
 static int ViewIs(const View* view, const char* ascii) {
@@ -228,164 +129,157 @@ static int ViewIs(const View* view, const char* ascii) {
 static void CheckEntry(void* entry) {
   View view = {NULL, 77};
   const uint32_t viewWords[1] = {W(&view)};
-  ABI_CHECK(Call(entry, 1, viewWords, 1, "GetName") == W(&view), "GetName returns the view's address");
+  ABI_CHECK(AbiCall(entry, 1, viewWords, 1, "GetName") == W(&view), "GetName returns the view's address");
   ABI_CHECK(ViewIs(&view, "dir/good.txt"), "GetName gives the stored name");
-  ABI_CHECK(Call(entry, 3, viewWords, 1, "GetComment") == W(&view) && view.length == 0, "no entry comment");
+  ABI_CHECK(AbiCall(entry, 3, viewWords, 1, "GetComment") == W(&view) && view.length == 0, "no entry comment");
   const uint32_t textWords[2] = {W(L"x"), 1};
-  ABI_CHECK(Call(entry, 2, textWords, 2, "SetName") == E_NOT_IMPLEMENTED, "SetName is not offered");
-  ABI_CHECK(Call(entry, 4, textWords, 2, "SetComment") == E_NOT_IMPLEMENTED, "SetComment is not offered");
+  ABI_CHECK(AbiCall(entry, 2, textWords, 2, "SetName") == E_NOT_IMPLEMENTED, "SetName is not offered");
+  ABI_CHECK(AbiCall(entry, 4, textWords, 2, "SetComment") == E_NOT_IMPLEMENTED, "SetComment is not offered");
   const uint32_t timeWords[2] = {0, 0};
-  ABI_CHECK(Call(entry, 6, timeWords, 2, "SetTime") == E_NOT_IMPLEMENTED, "SetTime is not offered");
+  ABI_CHECK(AbiCall(entry, 6, timeWords, 2, "SetTime") == E_NOT_IMPLEMENTED, "SetTime is not offered");
   const uint64_t time = Call64(entry, 5);
   ABI_CHECK(time > 132800000000000000ull && time < 132900000000000000ull, "GetTime in EDX:EAX is in 2022");
-  ABI_CHECK((Call(entry, 7, NULL, 0, "IsEncrypted") & 0xFF) == 0, "not encrypted");
+  ABI_CHECK((AbiCall(entry, 7, NULL, 0, "IsEncrypted") & 0xFF) == 0, "not encrypted");
   const uint32_t passwordWords[3] = {W(L"pw"), (uint32_t)-1, 1};
-  ABI_CHECK(Call(entry, 8, passwordWords, 3, "SetPassword") == E_UNSUPPORTED_VERSION, "selector 1 refused");
+  ABI_CHECK(AbiCall(entry, 8, passwordWords, 3, "SetPassword") == E_UNSUPPORTED_VERSION, "selector 1 refused");
   const uint32_t passwordWords0[3] = {W(L"pw"), 2, 0};
-  ABI_CHECK(Call(entry, 8, passwordWords0, 3, "SetPassword") == 0, "selector 0 accepted");
+  ABI_CHECK(AbiCall(entry, 8, passwordWords0, 3, "SetPassword") == 0, "selector 0 accepted");
   ABI_CHECK(Call64(entry, 9) == strlen(kBody), "GetUncompressedSize in EDX:EAX");
   ABI_CHECK(Call64(entry, 10) == strlen(kBody), "GetCompressedSize in EDX:EAX");
-  ABI_CHECK((Call(entry, 11, NULL, 0, "IsVersionSupported") & 0xFF) == 1, "version 10 is supported");
-  ABI_CHECK((Call(entry, 12, NULL, 0, "IsDirectory") & 0xFF) == 0, "a file");
-  ABI_CHECK(Call(entry, 13, NULL, 0, "GetMethod") == 1, "stored is method 1");
-  Sink sink;
-  memset(&sink, 0, sizeof sink);
-  sink.table = &kSinkTable;
+  ABI_CHECK((AbiCall(entry, 11, NULL, 0, "IsVersionSupported") & 0xFF) == 1, "version 10 is supported");
+  ABI_CHECK((AbiCall(entry, 12, NULL, 0, "IsDirectory") & 0xFF) == 0, "a file");
+  ABI_CHECK(AbiCall(entry, 13, NULL, 0, "GetMethod") == 1, "stored is method 1");
+  AbiHostStream sink;
+  AbiHostStreamInit(&sink, NULL, 0);
   const uint32_t sinkWords[1] = {W(&sink)};
-  ABI_CHECK(Call(entry, 14, sinkWords, 1, "ExtractTo") == 0, "ExtractTo succeeds");
+  ABI_CHECK(AbiCall(entry, 14, sinkWords, 1, "ExtractTo") == 0, "ExtractTo succeeds");
   ABI_CHECK(sink.length == strlen(kBody) && memcmp(sink.data, kBody, sink.length) == 0, "and delivers the data");
+  AbiHostStreamFree(&sink);
 }
 
 static void CheckArchive(void* archive) {
   View view = {NULL, 0};
   const uint32_t viewWords[1] = {W(&view)};
-  ABI_CHECK(Call(archive, 4, viewWords, 1, "GetComment") == W(&view) && ViewIs(&view, "abc"), "archive comment");
-  ABI_CHECK(Call(archive, 8, NULL, 0, "GetEntryCount") == 2, "two entries");
+  ABI_CHECK(AbiCall(archive, 4, viewWords, 1, "GetComment") == W(&view) && ViewIs(&view, "abc"), "archive comment");
+  ABI_CHECK(AbiCall(archive, 8, NULL, 0, "GetEntryCount") == 2, "two entries");
   void* entry = (void*)0xDEADBEEF;
   const uint32_t findWords[3] = {W(&entry), W(L"dir\\good.txt"), 12};
-  ABI_CHECK(Call(archive, 6, findWords, 3, "FindEntry") == 0 && entry != (void*)0xDEADBEEF, "FindEntry with \\");
+  ABI_CHECK(AbiCall(archive, 6, findWords, 3, "FindEntry") == 0 && entry != (void*)0xDEADBEEF, "FindEntry with \\");
   if (entry != (void*)0xDEADBEEF) {
     CheckEntry(entry);
-    Call(entry, 0, NULL, 0, "entry Release");
+    AbiCall(entry, 0, NULL, 0, "entry Release");
   }
   void* missing = (void*)0xDEADBEEF;
   const uint32_t missingWords[3] = {W(&missing), W(L"DIR/good.txt"), 12};
-  ABI_CHECK(Call(archive, 6, missingWords, 3, "FindEntry") == E_ELEMENT_NOT_FOUND && missing == (void*)0xDEADBEEF,
+  ABI_CHECK(AbiCall(archive, 6, missingWords, 3, "FindEntry") == E_ELEMENT_NOT_FOUND && missing == (void*)0xDEADBEEF,
             "case counts; output untouched");
 
   void* bad = NULL;
   const uint32_t badWords[3] = {W(&bad), W(L"bad.txt"), 7};
-  ABI_CHECK(Call(archive, 6, badWords, 3, "FindEntry") == 0, "the damaged entry is listed");
+  ABI_CHECK(AbiCall(archive, 6, badWords, 3, "FindEntry") == 0, "the damaged entry is listed");
   if (bad != NULL) {
-    Sink sink;
-    memset(&sink, 0, sizeof sink);
-    sink.table = &kSinkTable;
-    memcpy(sink.data, "keep", 4);
-    sink.length = 4;
+    AbiHostStream sink;
+    AbiHostStreamInit(&sink, "keep", 4);
     const uint32_t sinkWords[1] = {W(&sink)};
-    ABI_CHECK(Call(bad, 14, sinkWords, 1, "ExtractTo") == E_BAD_FORMAT, "a CRC mismatch is a bad format");
+    ABI_CHECK(AbiCall(bad, 14, sinkWords, 1, "ExtractTo") == E_BAD_FORMAT, "a CRC mismatch is a bad format");
     ABI_CHECK(sink.length == 4, "and the destination is cut back");
-    Call(bad, 0, NULL, 0, "entry Release");
+    AbiHostStreamFree(&sink);
+    AbiCall(bad, 0, NULL, 0, "entry Release");
   }
 
   void* enumerator = NULL;
   const uint32_t enumWords[1] = {W(&enumerator)};
-  ABI_CHECK(Call(archive, 9, enumWords, 1, "CreateEnumerator") == 0 && enumerator != NULL, "an enumerator");
+  ABI_CHECK(AbiCall(archive, 9, enumWords, 1, "CreateEnumerator") == 0 && enumerator != NULL, "an enumerator");
   if (enumerator != NULL) {
     void* current = NULL;
     const uint32_t currentWords[1] = {W(&current)};
-    ABI_CHECK(Call(enumerator, 1, currentWords, 1, "Current") == 0 && current != NULL, "Current on the first");
+    ABI_CHECK(AbiCall(enumerator, 1, currentWords, 1, "Current") == 0 && current != NULL, "Current on the first");
     if (current != NULL) {
-      Call(current, 1, viewWords, 1, "GetName");
+      AbiCall(current, 1, viewWords, 1, "GetName");
       ABI_CHECK(ViewIs(&view, "dir/good.txt"), "first in directory order");
     }
-    ABI_CHECK(Call(enumerator, 2, NULL, 0, "MoveNext") == 0, "one more");
-    ABI_CHECK(Call(enumerator, 2, NULL, 0, "MoveNext") == S_NO_MORE_ITEMS, "stepped past the last");
-    ABI_CHECK(Call(enumerator, 1, currentWords, 1, "Current") == E_NO_MORE_ITEMS, "nothing current");
-    ABI_CHECK(Call(enumerator, 2, NULL, 0, "MoveNext") == E_NO_MORE_ITEMS, "already past the end");
-    ABI_CHECK(Call(enumerator, 3, NULL, 0, "Reset") == 0, "Reset");
-    ABI_CHECK(Call(enumerator, 1, currentWords, 1, "Current") == 0, "Current again");
-    Call(enumerator, 0, NULL, 0, "enumerator Release");
+    ABI_CHECK(AbiCall(enumerator, 2, NULL, 0, "MoveNext") == 0, "one more");
+    ABI_CHECK(AbiCall(enumerator, 2, NULL, 0, "MoveNext") == S_NO_MORE_ITEMS, "stepped past the last");
+    ABI_CHECK(AbiCall(enumerator, 1, currentWords, 1, "Current") == E_NO_MORE_ITEMS, "nothing current");
+    ABI_CHECK(AbiCall(enumerator, 2, NULL, 0, "MoveNext") == E_NO_MORE_ITEMS, "already past the end");
+    ABI_CHECK(AbiCall(enumerator, 3, NULL, 0, "Reset") == 0, "Reset");
+    ABI_CHECK(AbiCall(enumerator, 1, currentWords, 1, "Current") == 0, "Current again");
+    AbiCall(enumerator, 0, NULL, 0, "enumerator Release");
   }
 
   const uint32_t twoWords[2] = {W(L"d"), 1};
-  ABI_CHECK(Call(archive, 1, twoWords, 2, "AddDirectory") == E_NOT_IMPLEMENTED, "AddDirectory not offered");
+  ABI_CHECK(AbiCall(archive, 1, twoWords, 2, "AddDirectory") == E_NOT_IMPLEMENTED, "AddDirectory not offered");
   const uint32_t streamWords[7] = {0, W(L"n"), 1, 0, 0, 0, 0};
-  ABI_CHECK(Call(archive, 2, streamWords, 7, "AddEntryFromStream") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(archive, 2, streamWords, 7, "AddEntryFromStream") == E_NOT_IMPLEMENTED, "not offered");
   const uint32_t fileWords[8] = {W(L"f"), 0, W(L"n"), 1, 0, 0, 0, 0};
-  ABI_CHECK(Call(archive, 3, fileWords, 8, "AddEntryFromFile") == E_NOT_IMPLEMENTED, "not offered");
-  ABI_CHECK(Call(archive, 5, twoWords, 2, "SetComment") == E_NOT_IMPLEMENTED, "not offered");
-  ABI_CHECK(Call(archive, 7, twoWords, 2, "RemoveEntry") == E_NOT_IMPLEMENTED, "not offered");
-  ABI_CHECK(Call(archive, 10, twoWords, 2, "Save") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(archive, 3, fileWords, 8, "AddEntryFromFile") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(archive, 5, twoWords, 2, "SetComment") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(archive, 7, twoWords, 2, "RemoveEntry") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(archive, 10, twoWords, 2, "Save") == E_NOT_IMPLEMENTED, "not offered");
 }
 
 static void CheckService(void* service, const wchar_t* path, const wchar_t* target) {
-  const uint32_t pathLength = (uint32_t)wcslen(path);
+  const uint32_t pathLength = LEN(path);
   void* archive = NULL;
   const uint32_t openWords[3] = {W(&archive), W(path), pathLength};
-  ABI_CHECK(Call(service, 2, openWords, 3, "OpenArchive") == 0 && archive != NULL, "OpenArchive");
+  ABI_CHECK(AbiCall(service, 2, openWords, 3, "OpenArchive") == 0 && archive != NULL, "OpenArchive");
   if (archive != NULL) {
     CheckArchive(archive);
-    Call(archive, 0, NULL, 0, "archive Release");
+    AbiCall(archive, 0, NULL, 0, "archive Release");
   }
   uint8_t contains = 7;
   const uint32_t containsWords[5] = {W(&contains), W(path), pathLength, W(L"dir/good.txt"), 12};
-  ABI_CHECK(Call(service, 3, containsWords, 5, "ContainsEntry") == 0 && contains == 1, "ContainsEntry finds it");
+  ABI_CHECK(AbiCall(service, 3, containsWords, 5, "ContainsEntry") == 0 && contains == 1, "ContainsEntry finds it");
   const uint32_t extractWords[9] = {W(path), pathLength, W(L"dir/good.txt"), 12, W(target), 0, 0, 0, 0};
-  ABI_CHECK(Call(service, 6, extractWords, 9, "ExtractEntryToFile") == 0, "ExtractEntryToFile");
+  ABI_CHECK(AbiCall(service, 6, extractWords, 9, "ExtractEntryToFile") == 0, "ExtractEntryToFile");
   ABI_CHECK(GetFileAttributesW(target) != INVALID_FILE_ATTRIBUTES, "made the file");
   DeleteFileW(target);
   const uint32_t badWords[9] = {W(path), pathLength, W(L"bad.txt"), 7, W(target), 0, 0, 0, 0};
-  ABI_CHECK(Call(service, 6, badWords, 9, "ExtractEntryToFile") == E_BAD_FORMAT, "CRC mismatch");
+  ABI_CHECK(AbiCall(service, 6, badWords, 9, "ExtractEntryToFile") == E_BAD_FORMAT, "CRC mismatch");
   ABI_CHECK(GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES, "and no file is left");
   const uint32_t missingWords[9] = {W(path), pathLength, W(L"none"), 4, W(target), 0, 0, 0, 0};
-  ABI_CHECK(Call(service, 6, missingWords, 9, "ExtractEntryToFile") == E_FILE_NOT_FOUND, "absent entry");
+  ABI_CHECK(AbiCall(service, 6, missingWords, 9, "ExtractEntryToFile") == E_FILE_NOT_FOUND, "absent entry");
 
   void* created = (void*)0xDEADBEEF;
   const uint32_t createWords[1] = {W(&created)};
-  ABI_CHECK(Call(service, 1, createWords, 1, "CreateArchive") == E_NOT_IMPLEMENTED && created == (void*)0xDEADBEEF,
+  ABI_CHECK(AbiCall(service, 1, createWords, 1, "CreateArchive") == E_NOT_IMPLEMENTED && created == (void*)0xDEADBEEF,
             "CreateArchive not offered");
   const uint32_t addWords[9] = {W(path), pathLength, 0, W(L"n"), 1, 0, 0, 0, 0};
-  ABI_CHECK(Call(service, 4, addWords, 9, "AddStreamToArchive") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(service, 4, addWords, 9, "AddStreamToArchive") == E_NOT_IMPLEMENTED, "not offered");
   const uint32_t addFileWords[10] = {W(path), pathLength, W(L"f"), 0, W(L"n"), 1, 0, 0, 0, 0};
-  ABI_CHECK(Call(service, 5, addFileWords, 10, "AddFileToArchive") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(service, 5, addFileWords, 10, "AddFileToArchive") == E_NOT_IMPLEMENTED, "not offered");
   const uint32_t removeWords[4] = {W(path), pathLength, W(L"n"), 1};
-  ABI_CHECK(Call(service, 7, removeWords, 4, "RemoveEntryFromArchive") == E_NOT_IMPLEMENTED, "not offered");
+  ABI_CHECK(AbiCall(service, 7, removeWords, 4, "RemoveEntryFromArchive") == E_NOT_IMPLEMENTED, "not offered");
   for (unsigned slot = 8; slot <= 10; ++slot) {
-    ABI_CHECK(Call(service, slot, NULL, 0, "reserved") == E_NOT_IMPLEMENTED, "slot %u reserved", slot);
+    ABI_CHECK(AbiCall(service, slot, NULL, 0, "reserved") == E_NOT_IMPLEMENTED, "slot %u reserved", slot);
   }
 }
 
 int main(void) {
   AbiDll dll = {0};
-  if (!AbiLoad(&dll)) {
-    printf("0 passed, 1 failed\n");
-    return 1;
-  }
+  if (!AbiLoad(&dll)) return 1;
   wchar_t directory[MAX_PATH], path[MAX_PATH], target[MAX_PATH];
   GetTempPathW(MAX_PATH, directory);
   swprintf(path, MAX_PATH, L"%lsabi_zip_%lu.zip", directory, GetCurrentProcessId());
   swprintf(target, MAX_PATH, L"%lsabi_zip_%lu.out", directory, GetCurrentProcessId());
   ABI_CHECK(WriteArchive(path), "the test archive is written");
-  ABI_CHECK(dll.init() == 0, "RylModuleInit succeeds");
-  void* root = NULL;
-  ABI_CHECK(dll.getObject(kVersioned10, &root) == 0 && root != NULL, "root from the versioned identifier");
+  void* root = AbiStartRoot(&dll);
   if (root != NULL) {
     void* factory = NULL;
-    AbiReceiver receiver = {&kStore, &factory, 1, NULL, NULL};
+    AbiReceiver receiver = {&kAbiStore, &factory, 1, NULL, NULL};
     const uint32_t receiverWords[1] = {W(&receiver)};
-    ABI_CHECK(Call(root, 4, receiverWords, 1, "CreateArchiveFactory") == 0 && factory != NULL, "the factory");
+    ABI_CHECK(AbiCall(root, 4, receiverWords, 1, "CreateArchiveFactory") == 0 && factory != NULL, "the factory");
     if (factory != NULL) {
       void* service = NULL;
       const uint32_t serviceWords[1] = {W(&service)};
-      ABI_CHECK(Call(factory, 2, serviceWords, 1, "CreateZipService") == 0 && service != NULL, "the service");
+      ABI_CHECK(AbiCall(factory, 2, serviceWords, 1, "CreateZipService") == 0 && service != NULL, "the service");
       if (service != NULL) {
         CheckService(service, path, target);
-        Call(service, 0, NULL, 0, "service Release");
+        AbiCall(service, 0, NULL, 0, "service Release");
       }
       const uint32_t allocator[2] = {0, 0};
       const uint32_t destroyWords[1] = {W(allocator)};
-      Call(factory, 1, destroyWords, 1, "Destroy");
+      AbiCall(factory, 1, destroyWords, 1, "Destroy");
     }
     ABI_CHECK(((uint32_t(THISCALL*)(void*))AbiSlot(root, 2))(root) == 0, "the host's last release destroys the root");
   }

@@ -2,7 +2,8 @@
 // slot 4 through the DLL's exports, a host stream of the test's own.
 #include <gtest/gtest.h>
 
-#include "host_streams.h"
+#include "hoststreams/memory_host_stream.h"
+#include "support/archive_fixture.h"
 #include "support/dll_host.h"
 #include "support/result_matchers.h"
 #include "test_data.h"
@@ -10,7 +11,7 @@
 namespace ryl::test {
 namespace {
 
-constexpr AllocatorRecord kDefaultHeap = {nullptr, nullptr};
+using MemoryHostStream = host::MemoryHostStream<Bytes>;
 
 struct CountingAllocator {
   int allocations = 0;
@@ -27,27 +28,8 @@ struct CountingAllocator {
 };
 const RylAllocatorCallbacks kCountingAllocator = {1, &CountingAllocator::Free, &CountingAllocator::Allocate};
 
-class ArchiveFactoryTest : public ::testing::Test {
+class ArchiveFactoryTest : public ArchiveTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(dll_.loaded());
-    ASSERT_CODE(dll_.Init(), RYL_OK);
-    void* object = nullptr;
-    ASSERT_CODE(dll_.GetObject(kRylRootInterfaceId, &object), RYL_OK);
-    root_ = static_cast<RootFactory*>(object);
-    StoringReceiver receiver(1);
-    ASSERT_CODE(root_->CreateArchiveFactory(&receiver.record), RYL_OK);
-    ASSERT_EQ(receiver.deliveries, 1);
-    factory_ = static_cast<ArchiveFactory*>(receiver.object);
-  }
-  void TearDown() override {
-    if (factory_ != nullptr) factory_->Destroy(&kDefaultHeap);
-    if (root_ != nullptr) {
-      EXPECT_EQ(root_->Release(), 0u);
-    }
-    EXPECT_CODE(dll_.Finish(), RYL_OK);
-  }
-
   HostDeflateStream* Create(HostStream* host, bool compress, int32_t level = 6, uint32_t bufferSize = 32768) {
     HostDeflateStream* stream = nullptr;
     EXPECT_CODE(factory_->CreateDeflateStream(&stream, host, compress ? 1 : 0, level, bufferSize), RYL_OK);
@@ -87,10 +69,6 @@ class ArchiveFactoryTest : public ::testing::Test {
     stream->Release();
     return out;
   }
-
-  DllHost dll_;
-  RootFactory* root_ = nullptr;
-  ArchiveFactory* factory_ = nullptr;
 };
 
 TEST_F(ArchiveFactoryTest, FactoryAnswersTypeTwoAtVersionOne) {

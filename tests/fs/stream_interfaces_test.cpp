@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/object_ptr.h"
+#include "hoststreams/host_stream_base.h"
 #include "streams/host_stream_adapter.h"
 #include "streams/host_stream_wrapper.h"
 #include "streams/memory_stream.h"
@@ -184,13 +185,10 @@ TEST(HostStreamWrapper, ForwardsToTheInnerStreamAndWrapsItsViews) {
 }
 
 // A host's own stream, recording which of its slots the library called.
-class RecordingHostStream final : public HostStream {
+class RecordingHostStream final : public host::HostStreamBase {
  public:
   std::vector<int> calls;
   void RYL_THISCALL Release() override { calls.push_back(0); }
-  uint8_t RYL_THISCALL IsOpen() override { return 1; }
-  uint8_t RYL_THISCALL Reserved2() override { return 1; }
-  uint8_t RYL_THISCALL Reserved3() override { return 1; }
   ResultCode RYL_THISCALL ReadAt(uint64_t, void*, uint32_t, uint32_t*) override { return Call(4); }
   ResultCode RYL_THISCALL Read(void*, uint32_t, uint32_t*) override { return Call(5); }
   ResultCode RYL_THISCALL WriteAt(uint64_t, const void*, uint32_t, uint32_t*) override { return Call(6); }
@@ -199,11 +197,9 @@ class RecordingHostStream final : public HostStream {
   ResultCode RYL_THISCALL Seek(int64_t, uint32_t) override { return Call(9); }
   ResultCode RYL_THISCALL GetSize(uint64_t*) override { return Call(10); }
   ResultCode RYL_THISCALL SetSize(uint64_t) override { return Call(11); }
-  uint8_t RYL_THISCALL CanSaveState(uint32_t) override { return 0; }
   ResultCode RYL_THISCALL SaveState(HostStream*, RylHandleMarshaller*) override { return Call(13); }
   ResultCode RYL_THISCALL LoadState(HostStream*, RylHandleMarshaller*) override { return Call(14); }
   ResultCode RYL_THISCALL Map(uint64_t, uint32_t, HostMappedView**, uint8_t) override { return Call(15); }
-  void RYL_THISCALL Dispose() override {}
 
  private:
   ResultCode Call(int slot) {

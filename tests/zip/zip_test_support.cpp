@@ -6,10 +6,6 @@
 
 namespace ryl::test {
 
-namespace {
-constexpr AllocatorRecord kDefaultHeap = {nullptr, nullptr};
-}
-
 std::wstring FixturePath(const std::string& file) {
   std::string path = std::string("Z:") + RYL_ZIP_FIXTURE_DIR + "/" + file;
   for (char& c : path) {
@@ -44,35 +40,15 @@ std::string Utf8(const RylStringView& view) {
   return out;
 }
 
-ResultCode RYL_THISCALL SinkHostStream::Write(const void* buffer, uint32_t count, uint32_t* outDone) {
-  if (writesAllowed >= 0 && writes++ >= writesAllowed) return writeFailure;
-  const auto* bytes = static_cast<const char*>(buffer);
-  if (position + count > data.size()) data.resize(position + count);
-  data.replace(position, count, bytes, count);
-  position += count;
-  if (outDone != nullptr) *outDone = count;
-  return RYL_OK;
-}
-
 void ZipServiceTest::SetUp() {
-  ASSERT_TRUE(dll_.loaded());
-  ASSERT_CODE(dll_.Init(), RYL_OK);
-  void* object = nullptr;
-  ASSERT_CODE(dll_.GetObject(kRylRootInterfaceId, &object), RYL_OK);
-  root_ = static_cast<RootFactory*>(object);
-  StoringReceiver receiver(1);
-  ASSERT_CODE(root_->CreateArchiveFactory(&receiver.record), RYL_OK);
-  factory_ = static_cast<ArchiveFactory*>(receiver.object);
+  ArchiveTest::SetUp();
+  if (HasFatalFailure()) return;
   ASSERT_CODE(factory_->CreateZipService(&service_), RYL_OK);
 }
 
 void ZipServiceTest::TearDown() {
   if (service_ != nullptr) service_->Release();
-  if (factory_ != nullptr) factory_->Destroy(&kDefaultHeap);
-  if (root_ != nullptr) {
-    EXPECT_EQ(root_->Release(), 0u);
-  }
-  EXPECT_CODE(dll_.Finish(), RYL_OK);
+  ArchiveTest::TearDown();
 }
 
 Archive* ZipServiceTest::Open(const std::string& fixture) {

@@ -11,6 +11,23 @@ void PrintInterface(const char* name, uint32_t type, uint32_t version) {
   std::printf("  %-20s type %-3u version %u\n", name, type, version);
 }
 
+// Has get deliver the service at the version this host was built for, then
+// prints the highest version it answers; says on stderr why when get fails.
+template <typename Service, typename Get>
+bool PrintService(const char* name, uint32_t type, uint32_t version, Get&& get) {
+  void* object = nullptr;
+  ObjectReceiver receiver = MakeReceiver(&object, version);
+  const ResultCode rc = get(&receiver);
+  if (RylFailed(rc)) {
+    std::fprintf(stderr, "rylcli: Get%s: %s\n", name, DescribeResult(rc));
+    return false;
+  }
+  uint32_t highest = 0;
+  static_cast<Service*>(object)->Query(type, 0, &highest);
+  PrintInterface(name, type, highest);
+  return true;
+}
+
 }  // namespace
 
 int RunInfo() {
@@ -27,27 +44,15 @@ int RunInfo() {
   root->Query(RYL_TYPE_ROOT_FACTORY, 0, &rootVersion);
   PrintInterface("RootFactory", RYL_TYPE_ROOT_FACTORY, rootVersion);
 
-  void* fsObject = nullptr;
-  ObjectReceiver fsReceiver = MakeReceiver(&fsObject, RYL_VERSION_FILE_SYSTEM_SERVICE);
-  const ResultCode fsResult = root->GetFileSystemService(&fsReceiver);
-  if (RylFailed(fsResult)) {
-    std::fprintf(stderr, "rylcli: GetFileSystemService: %s\n", DescribeResult(fsResult));
+  if (!PrintService<FileSystemService>("FileSystemService", RYL_TYPE_FILE_SYSTEM_SERVICE,
+                                       RYL_VERSION_FILE_SYSTEM_SERVICE,
+                                       [&](ObjectReceiver* r) { return root->GetFileSystemService(r); })) {
     return 1;
   }
-  uint32_t fsVersion = 0;
-  static_cast<FileSystemService*>(fsObject)->Query(RYL_TYPE_FILE_SYSTEM_SERVICE, 0, &fsVersion);
-  PrintInterface("FileSystemService", RYL_TYPE_FILE_SYSTEM_SERVICE, fsVersion);
-
-  void* stringObject = nullptr;
-  ObjectReceiver stringReceiver = MakeReceiver(&stringObject, RYL_VERSION_STRING_SERVICE);
-  const ResultCode stringResult = root->GetStringService(&stringReceiver);
-  if (RylFailed(stringResult)) {
-    std::fprintf(stderr, "rylcli: GetStringService: %s\n", DescribeResult(stringResult));
+  if (!PrintService<StringService>("StringService", RYL_TYPE_STRING_SERVICE, RYL_VERSION_STRING_SERVICE,
+                                   [&](ObjectReceiver* r) { return root->GetStringService(r); })) {
     return 1;
   }
-  uint32_t stringVersion = 0;
-  static_cast<StringService*>(stringObject)->Query(RYL_TYPE_STRING_SERVICE, 0, &stringVersion);
-  PrintInterface("StringService", RYL_TYPE_STRING_SERVICE, stringVersion);
 
   std::printf("releasing the root and finishing the module\n");
   return 0;

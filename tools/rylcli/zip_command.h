@@ -5,8 +5,4 @@ namespace rylcli {
 // rylcli zip list|extract|test ...; argv starts after "zip".
 int RunZip(int argc, wchar_t** argv);
 
-// True when an entry name stays inside the directory it is extracted to:
-// no ".." component, no drive letter or other colon, not absolute, not UNC.
-bool IsSafeEntryName(const wchar_t* name, unsigned length);
-
 }  // namespace rylcli

@@ -1,0 +1,37 @@
+#include "extract_report.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "module_session.h"
+#include "win32_result.h"
+
+namespace rylcli {
+
+void ExtractReport::Line(bool error, std::string text) {
+  lines_.push_back(Pending{nullptr, error, std::move(text), {}});
+  PrintReady();
+}
+
+void ExtractReport::File(std::shared_ptr<PendingFile> file, std::string name) {
+  lines_.push_back(Pending{std::move(file), false, {}, std::move(name)});
+  PrintReady();
+}
+
+int ExtractReport::PrintReady() {
+  while (!lines_.empty() && (lines_.front().file == nullptr || lines_.front().file->done)) {
+    Pending& front = lines_.front();
+    if (front.file == nullptr) {
+      std::fprintf(front.error ? stderr : stdout, "%s\n", front.text.c_str());
+    } else if (front.file->error != 0) {
+      std::fprintf(stderr, "failed: %s: %s\n", front.name.c_str(), DescribeResult(FromWin32(front.file->error)));
+      ++failures_;
+    } else {
+      std::printf("extracted: %s\n", front.name.c_str());
+    }
+    lines_.pop_front();
+  }
+  return failures_;
+}
+
+}  // namespace rylcli

@@ -1,0 +1,67 @@
+// rylcli zip list: the archive comment, then size, compressed size, method,
+// time, name and comment of each entry, and a total.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "for_each_entry.h"
+#include "opened_archive.h"
+#include "utf8_text.h"
+#include "zip_subcommands.h"
+
+namespace rylcli {
+namespace {
+
+const char* MethodName(uint32_t method) {
+  switch (method) {
+    case RYL_ZIP_METHOD_STORED: return "stored";
+    case RYL_ZIP_METHOD_DEFLATE: return "deflate";
+    case RYL_ZIP_METHOD_BZIP2: return "bzip2";
+    default: return "other";
+  }
+}
+
+void PrintTime(uint64_t time) {
+  FILETIME fileTime;
+  fileTime.dwLowDateTime = static_cast<DWORD>(time);
+  fileTime.dwHighDateTime = static_cast<DWORD>(time >> 32);
+  SYSTEMTIME system;
+  if (time == 0 || !FileTimeToSystemTime(&fileTime, &system)) {
+    std::printf("%-19s", "-");
+    return;
+  }
+  std::printf("%04u-%02u-%02u %02u:%02u:%02u", system.wYear, system.wMonth, system.wDay, system.wHour,
+              system.wMinute, system.wSecond);
+}
+
+}  // namespace
+
+int ListArchive(RootFactory* root, const ZipOptions& options) {
+  OpenedArchive opened;
+  if (!opened.Open(root, options.archive)) return 1;
+  Archive* archive = opened.archive();
+  RylStringView comment = {nullptr, 0};
+  archive->GetComment(&comment);
+  if (comment.length != 0) std::printf("comment: %s\n", Utf8(WideText(comment)).c_str());
+  std::printf("%12s %12s %-8s %-19s %s\n", "size", "compressed", "method", "modified", "name");
+  uint64_t total = 0;
+  uint32_t count = 0;
+  ForEachEntry(archive, [&](ArchiveEntry* entry, const std::wstring& name) {
+    const uint64_t size = entry->GetUncompressedSize();
+    total += size;
+    ++count;
+    std::printf("%12llu %12llu %-8s ", static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry->GetMethod()));
+    PrintTime(entry->GetTime());
+    std::printf(" %s%s", Utf8(name).c_str(), entry->IsEncrypted() ? " (encrypted)" : "");
+    RylStringView entryComment = {nullptr, 0};
+    entry->GetComment(&entryComment);
+    if (entryComment.length != 0) std::printf("  [%s]", Utf8(WideText(entryComment)).c_str());
+    std::printf("\n");
+  });
+  std::printf("%12llu %u entries\n", static_cast<unsigned long long>(total), count);
+  return 0;
+}
+
+}  // namespace rylcli
