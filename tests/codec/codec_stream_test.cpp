@@ -6,6 +6,7 @@
 #include "codec/deflate_stream.h"
 #include "core/object_ptr.h"
 #include "streams/memory_stream.h"
+#include "support/default_heap.h"
 #include "support/result_matchers.h"
 #include "test_data.h"
 #include "test_streams.h"
@@ -304,8 +305,7 @@ TYPED_TEST(CodecStreamTest, DestroyingAnUnclosedCompressorStillFinishesTheData) 
   ASSERT_TRUE(stream);
   ASSERT_CODE(Init(*stream, &target, true, 4096), RYL_OK);
   ASSERT_CODE(stream->Write(data.data(), static_cast<uint32_t>(data.size()), nullptr), RYL_OK);
-  const AllocatorRecord none = {nullptr, nullptr};
-  stream.release()->Destroy(&none);
+  stream.release()->Destroy(&test::kDefaultHeap);
   bool ok = false;
   EXPECT_EQ(Decode(this->kTag, Bytes(target.data(), target.data() + target.size()), &ok), data);
   EXPECT_TRUE(ok);

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "support/default_heap.h"
 #include "support/result_matchers.h"
 
 namespace ryl::core {
@@ -135,8 +136,7 @@ TEST_F(DeliveryTest, DefaultHeapObjectsIgnoreTheReceiverAllocatorAndLiveOnThePro
   EXPECT_TRUE(host_.allocated.empty());
   auto* object = reinterpret_cast<PlainObject*>(static_cast<char*>(host_.delivered) - offsetof(PlainObject, table));
   EXPECT_GE(HeapSize(GetProcessHeap(), 0, object), sizeof(PlainObject));
-  const AllocatorRecord none = {nullptr, nullptr};
-  DestroyPlainObject(object, &none);
+  DestroyPlainObject(object, &test::kDefaultHeap);
   EXPECT_TRUE(host_.freed.empty());
   EXPECT_EQ(g_destructed, 1);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "enumeration/enumeration_host.h"
+#include "support/default_heap.h"
 
 namespace ryl::test {
 namespace {
@@ -58,8 +59,7 @@ class EntrySecurityTest : public EnumerationTest {
     return static_cast<DirectoryEntry*>(receiver.object);
   }
   void Release(DirectoryEntry* entry) {
-    const AllocatorRecord none = {nullptr, nullptr};
-    entry->Destroy(&none);
+    entry->Destroy(&test::kDefaultHeap);
   }
 };
 

@@ -10,11 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "support/module_fixture.h"
-#include "support/temp_dir.h"
 #include "ryl/ryl.h"
+#include "support/default_heap.h"
 #include "support/dll_host.h"
+#include "support/module_fixture.h"
 #include "support/result_matchers.h"
+#include "support/temp_dir.h"
 
 namespace ryl::test {
 
@@ -112,8 +113,7 @@ class EnumerationTest : public ModuleTest {
   }
 
   static void Close(HostDirectoryEnumerator* enumerator) {
-    const AllocatorRecord none = {nullptr, nullptr};
-    if (enumerator != nullptr) enumerator->Destroy(&none);
+    if (enumerator != nullptr) enumerator->Destroy(&test::kDefaultHeap);
   }
 
   // The name of the current entry, through a delivered entry object.
@@ -123,8 +123,7 @@ class EnumerationTest : public ModuleTest {
     auto* entry = static_cast<DirectoryEntry*>(receiver.object);
     RylStringView name{};
     const std::wstring text = ViewText(*entry->GetName(&name));
-    const AllocatorRecord none = {nullptr, nullptr};
-    entry->Destroy(&none);
+    entry->Destroy(&test::kDefaultHeap);
     return text;
   }
 

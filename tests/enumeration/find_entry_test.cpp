@@ -4,11 +4,11 @@
 
 #include "core/growable_buffer.h"
 #include "enumeration/enumeration_host.h"
+#include "support/default_heap.h"
 
 namespace ryl::test {
 namespace {
 
-const AllocatorRecord kDefaultHeap = {nullptr, nullptr};
 
 class LookUpTest : public EnumerationTest {
  protected:
@@ -27,7 +27,7 @@ class LookUpTest : public EnumerationTest {
     if (entry == nullptr) return Failed(rc);
     RylStringView name{};
     const std::wstring text = ViewText(*entry->GetName(&name));
-    entry->Destroy(&kDefaultHeap);
+    entry->Destroy(&test::kDefaultHeap);
     return text;
   }
 
@@ -54,7 +54,7 @@ class LookUpTest : public EnumerationTest {
     if (entry == nullptr) return Failed(rc);
     RylStringView name{};
     const std::wstring text = ViewText(*entry->GetShortName(&name));
-    entry->Destroy(&kDefaultHeap);
+    entry->Destroy(&test::kDefaultHeap);
     return text;
   }
 
@@ -94,7 +94,7 @@ TEST_F(LookUpTest, FindEntryResolvesARelativeNameInTheCurrentDirectory) {
   core::GrowableBuffer<char16_t> full;
   ASSERT_CODE(entry->GetFullPath(full.Output()), RYL_OK);
   EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(full.data()), full.size()), dir_ / L"here.txt");
-  entry->Destroy(&kDefaultHeap);
+  entry->Destroy(&test::kDefaultHeap);
 }
 
 TEST_F(LookUpTest, OnDiskLongPathSpellsEveryComponentAsStored) {

@@ -2,6 +2,7 @@
 // Start and MoveNext, what an entry reports, the enumerator variants of the
 // service's slots 1 to 7, and that no handle outlives a listing.
 #include "enumeration/enumeration_host.h"
+#include "support/default_heap.h"
 
 #include <winioctl.h>
 
@@ -18,7 +19,6 @@ std::vector<std::wstring> Sorted(std::vector<std::wstring> names) {
 }
 
 using Names = std::vector<std::wstring>;
-const AllocatorRecord kDefaultHeap = {nullptr, nullptr};
 
 TEST_F(EnumerationTest, PatternsEmptyAndStarDotStarListEverythingIncludingNamesWithoutADot) {
   ASSERT_TRUE(dir_.File(L"a.txt") && dir_.File(L"noext") && dir_.Directory(L"sub"));
@@ -124,7 +124,7 @@ TEST_F(EnumerationTest, AnEntryReportsWhatTheFileSystemHoldsAndOutlivesItsEnumer
   EXPECT_EQ(highest, 2u);
   EXPECT_EQ(entry->Query(RYL_TYPE_DIRECTORY_ENTRY, 3, nullptr), nullptr);
   EXPECT_EQ(entry->Query(RYL_TYPE_HOST_ENUMERATOR, 1, nullptr), nullptr);
-  entry->Destroy(&kDefaultHeap);
+  entry->Destroy(&test::kDefaultHeap);
 }
 
 TEST_F(EnumerationTest, VerbatimListingsKeepTheTrailingDotOfAnEntryInItsFullPath) {
@@ -145,7 +145,7 @@ TEST_F(EnumerationTest, VerbatimListingsKeepTheTrailingDotOfAnEntryInItsFullPath
   core::GrowableBuffer<char16_t> full;
   ASSERT_CODE(entry->GetFullPath(full.Output()), RYL_OK);
   EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(full.data()), full.size()), dotted);
-  entry->Destroy(&kDefaultHeap);
+  entry->Destroy(&test::kDefaultHeap);
 }
 
 // A junction made through the native layer, or false when that is refused.
@@ -237,7 +237,7 @@ TEST_F(EnumerationTest, SinkEnumeratorsLendOneEntryThatEachGetEntryRefills) {
       EXPECT_EQ(again, lent);
       RylStringView name{};
       walked[table].push_back(ViewText(*again->GetName(&name)));
-      again->Destroy(&kDefaultHeap);  // the enumerator's own: left alone
+      again->Destroy(&test::kDefaultHeap);  // the enumerator's own: left alone
     }
     EXPECT_CODE(rc, RYL_S_NO_MORE_ITEMS);
     DirectoryEntry* untouched = reinterpret_cast<DirectoryEntry*>(0xDEADBEEF);
@@ -375,7 +375,7 @@ TEST_F(EnumerationTest, NoHandleOutlivesFailingOrFinishedOperations) {
     Close(enumerator);
     StoringReceiver entry(2);
     ASSERT_CODE(fs_->FindEntry(&entry.record, &foundView, nullptr), RYL_OK);
-    static_cast<DirectoryEntry*>(entry.object)->Destroy(&kDefaultHeap);
+    static_cast<DirectoryEntry*>(entry.object)->Destroy(&test::kDefaultHeap);
     EXPECT_CODE(fs_->FindEntry(&entry.record, &lostView, nullptr), RYL_E_FILE_NOT_FOUND);
     core::GrowableBuffer<char16_t> out;
     EXPECT_CODE(fs_->GetOnDiskLongPath(out.Output(), existing.c_str(), static_cast<uint32_t>(existing.size())), RYL_OK);

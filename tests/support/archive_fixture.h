@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/default_heap.h"
 #include "support/result_matchers.h"
 #include "support/root_fixture.h"
 
@@ -22,8 +23,7 @@ class ArchiveTest : public RootTest {
   }
 
   void TearDown() override {
-    static constexpr AllocatorRecord kDefaultHeap = {nullptr, nullptr};
-    if (factory_ != nullptr) factory_->Destroy(&kDefaultHeap);
+    if (factory_ != nullptr) factory_->Destroy(&test::kDefaultHeap);
     RootTest::TearDown();
   }
 
