@@ -287,3 +287,76 @@ TEST(CopyStream, CopiesTheRestOfTheSourceAcrossBlockBoundaries) {
 
 }  // namespace
 }  // namespace ryl::streams
+
+// --- Ownership of a stream through its interface ------------------------------
+
+#include "streams/owned_stream.h"
+#include "streams/sequential_stream.h"
+
+namespace ryl::streams {
+namespace {
+
+// A stream that only counts its own end, to see who ends it and when.
+class CountedStream final : public SequentialStream<CountedStream> {
+ public:
+  explicit CountedStream(int* ended) noexcept : ended_(ended) {}
+  ~CountedStream() { ++*ended_; }
+  ResultCode RYL_THISCALL Read(void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL Write(const void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
+  void RYL_THISCALL Dispose() override {}
+  ResultCode RYL_THISCALL Close() override { return RYL_OK; }
+  uint8_t RYL_THISCALL IsOpen() override { return 1; }
+  uint8_t RYL_THISCALL CanRead() override { return 0; }
+  uint8_t RYL_THISCALL CanWrite() override { return 0; }
+
+ private:
+  int* ended_;
+};
+
+TEST(OwnedStream, EndsItsStreamOnceWhetherResetMovedOrDestroyed) {
+  int ended = 0;
+  {
+    OwnedStream owner(core::MakeObject<CountedStream>(&ended));
+    ASSERT_TRUE(owner);
+    OwnedStream moved(std::move(owner));
+    EXPECT_FALSE(owner);
+    EXPECT_EQ(ended, 0);
+    moved.reset(core::MakeObject<CountedStream>(&ended));
+    EXPECT_EQ(ended, 1);  // the first, replaced
+    OwnedStream other(core::MakeObject<CountedStream>(&ended));
+    other = std::move(moved);
+    EXPECT_EQ(ended, 2);  // the one other held
+  }
+  EXPECT_EQ(ended, 3);
+
+  OwnedStream kept(core::MakeObject<CountedStream>(&ended));
+  SeekableStream* released = kept.release();
+  kept.reset();
+  EXPECT_EQ(ended, 3);  // released streams are the caller's
+  released->Destroy(&core::kDefaultHeap);
+  EXPECT_EQ(ended, 4);
+}
+
+TEST(SequentialStream, OffersNoneOfThePositionedOperations) {
+  int ended = 0;
+  OwnedStream stream(core::MakeObject<CountedStream>(&ended));
+  uint64_t value = 0xDEADBEEF;
+  uint32_t done = 0xDEADBEEF;
+  char byte = 0;
+  EXPECT_CODE(stream->Tell(&value), RYL_E_NOT_IMPLEMENTED);
+  EXPECT_CODE(stream->Seek(0, RYL_SEEK_BEGIN), RYL_E_NOT_IMPLEMENTED);
+  EXPECT_CODE(stream->GetSize(&value), RYL_E_NOT_IMPLEMENTED);
+  EXPECT_CODE(stream->SetSize(0), RYL_E_NOT_IMPLEMENTED);
+  EXPECT_CODE(stream->ReadAt(0, &byte, 1, &done), RYL_E_NOT_IMPLEMENTED);
+  EXPECT_CODE(stream->WriteAt(0, &byte, 1, &done), RYL_E_NOT_IMPLEMENTED);
+  EXPECT_EQ(value, 0xDEADBEEFu);
+  EXPECT_EQ(done, 0xDEADBEEFu);
+  EXPECT_EQ(stream->IsAsynchronous(), 0);
+  uint32_t highest = 0;
+  EXPECT_EQ(stream->Query(RYL_TYPE_SEEKABLE_STREAM, 1, &highest), stream.get());
+  EXPECT_EQ(highest, 1u);
+  EXPECT_EQ(stream->Query(RYL_TYPE_SEEKABLE_STREAM, 2, nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace ryl::streams
