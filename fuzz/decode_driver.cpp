@@ -7,8 +7,11 @@
 namespace ryl::fuzz {
 namespace {
 
-// Far beyond what the short inputs expand to, but a bound on time all the same.
-constexpr size_t kOutputCap = size_t{64} << 20;
+// A bound on the Read calls per input, so that one-byte reads of a highly
+// compressed input do not dominate the run: the first bytes are where the
+// buffer and read sizes make a difference.
+constexpr size_t kReadCallCap = 16384;
+constexpr size_t kOutputCap = size_t{1} << 20;
 
 bool IsPrefix(const std::vector<uint8_t>& prefix, const std::vector<uint8_t>& whole) {
   return prefix.size() <= whole.size() && std::equal(prefix.begin(), prefix.end(), whole.begin());
@@ -25,8 +28,9 @@ DecodeSettings SettingsFromByte(uint8_t selector) noexcept {
 DecodeOutcome DecodeAll(SeekableStream* stream, const DecodeSettings& settings) {
   DecodeOutcome outcome;
   std::vector<uint8_t> chunk(settings.readSize);
+  const size_t cap = std::min(kOutputCap, kReadCallCap * settings.readSize);
   for (;;) {
-    if (outcome.output.size() >= kOutputCap) {
+    if (outcome.output.size() >= cap) {
       outcome.capped = true;
       return outcome;
     }
