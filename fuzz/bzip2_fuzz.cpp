@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(bunzip->Initialize(source.get(), /*compress=*/false, settings.bufferSize, /*level=*/0) == RYL_OK);
 
   const ryl::fuzz::DecodeOutcome outcome = ryl::fuzz::DecodeAll(bunzip.get(), settings);
-  ryl::fuzz::CheckAgainstReference(outcome, ryl::fuzz::DecompressBzip2(compressed, length), settings);
+  const ryl::fuzz::ReferenceResult reference =
+      ryl::fuzz::DecompressBzip2(compressed, length, ryl::fuzz::OutputCap(settings));
+  ryl::fuzz::CheckAgainstReference(outcome, reference, settings);
   return 0;
 }

@@ -2,6 +2,7 @@
 // hosts do, and comparing what it delivered with the reference decoder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -24,6 +25,10 @@ struct DecodeOutcome {
   ResultCode last = RYL_OK;     // the result that ended the reading
   bool capped = false;          // stopped at the output cap, not by the stream
 };
+
+// The output DecodeAll reads at most (about) before it stops; a reference
+// decoder needs no more than this to be compared.
+size_t OutputCap(const DecodeSettings& settings) noexcept;
 
 DecodeOutcome DecodeAll(SeekableStream* stream, const DecodeSettings& settings);
 

@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(inflate->Initialize(source.get(), /*compress=*/false, -1, settings.bufferSize) == RYL_OK);
 
   const ryl::fuzz::DecodeOutcome outcome = ryl::fuzz::DecodeAll(inflate.get(), settings);
-  ryl::fuzz::CheckAgainstReference(outcome, ryl::fuzz::InflateRaw(compressed, length), settings);
+  const ryl::fuzz::ReferenceResult reference =
+      ryl::fuzz::InflateRaw(compressed, length, ryl::fuzz::OutputCap(settings));
+  ryl::fuzz::CheckAgainstReference(outcome, reference, settings);
   return 0;
 }

@@ -10,7 +10,7 @@ constexpr size_t kChunk = 65536;
 
 }  // namespace
 
-ReferenceResult InflateRaw(const uint8_t* data, size_t size) {
+ReferenceResult InflateRaw(const uint8_t* data, size_t size, size_t limit) {
   ReferenceResult result;
   z_stream z = {};
   if (inflateInit2(&z, -15) != Z_OK) return result;
@@ -28,7 +28,11 @@ ReferenceResult InflateRaw(const uint8_t* data, size_t size) {
       result.trailing = z.avail_in;
       break;
     }
-    if (rc == Z_OK) continue;
+    if (rc == Z_OK) {
+      if (result.output.size() <= limit) continue;
+      result.end = ReferenceEnd::kLimited;
+      break;
+    }
     // Z_BUF_ERROR: no progress was possible, so the input has run out.
     result.end = rc == Z_BUF_ERROR ? ReferenceEnd::kTruncated : ReferenceEnd::kCorrupt;
     break;
@@ -37,7 +41,7 @@ ReferenceResult InflateRaw(const uint8_t* data, size_t size) {
   return result;
 }
 
-ReferenceResult DecompressBzip2(const uint8_t* data, size_t size) {
+ReferenceResult DecompressBzip2(const uint8_t* data, size_t size, size_t limit) {
   ReferenceResult result;
   result.completeBeforeCorruption = false;
   bz_stream bz = {};
@@ -64,6 +68,10 @@ ReferenceResult DecompressBzip2(const uint8_t* data, size_t size) {
     // BZ_OK with every byte taken and nothing produced: the input ran out.
     if (bz.avail_in == 0 && produced == 0) {
       result.end = ReferenceEnd::kTruncated;
+      break;
+    }
+    if (result.output.size() > limit) {
+      result.end = ReferenceEnd::kLimited;
       break;
     }
   }

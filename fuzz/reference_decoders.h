@@ -13,6 +13,7 @@ enum class ReferenceEnd {
   kComplete,   // the end marker was reached
   kTruncated,  // the input ran out before the end marker
   kCorrupt,    // the decoder refused the data
+  kLimited,    // the output reached the limit first
 };
 
 struct ReferenceResult {
@@ -24,7 +25,8 @@ struct ReferenceResult {
   bool completeBeforeCorruption = true;
 };
 
-ReferenceResult InflateRaw(const uint8_t* data, size_t size);
-ReferenceResult DecompressBzip2(const uint8_t* data, size_t size);
+// Both stop once the output passes limit bytes.
+ReferenceResult InflateRaw(const uint8_t* data, size_t size, size_t limit);
+ReferenceResult DecompressBzip2(const uint8_t* data, size_t size, size_t limit);
 
 }  // namespace ryl::fuzz
