@@ -12,3 +12,11 @@ target_link_libraries(dep::bz2 INTERFACE BZip2::BZip2)
 add_library(dep::crypto INTERFACE IMPORTED)
 target_link_libraries(dep::crypto INTERFACE OpenSSL::Crypto)
 target_compile_definitions(dep::crypto INTERFACE OPENSSL_API_COMPAT=0x10100000L)
+
+# Every target of the portable build is instrumented for the fuzz targets:
+# coverage feedback for libFuzzer, and the address and undefined-behaviour
+# sanitizers, which stop at the first report. The fuzz executables add the
+# libFuzzer driver when they link (fuzz/CMakeLists.txt).
+set(RYL_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+add_compile_options(-fsanitize=fuzzer-no-link ${RYL_SANITIZE_FLAGS} -g -fno-omit-frame-pointer)
+add_link_options(${RYL_SANITIZE_FLAGS})

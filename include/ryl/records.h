@@ -75,7 +75,7 @@ struct RylStringView {
   uint32_t length;  // in UTF-16 units
 };
 
-#if defined(__cplusplus)
+#if defined(__cplusplus) && RYL_CHECK_BOUNDARY_LAYOUT
 static_assert(sizeof(RylReceiverCallbacks) == 8, "receiver table");
 static_assert(offsetof(RylReceiverCallbacks, Deliver) == 4, "receiver table");
 static_assert(sizeof(RylAllocatorCallbacks) == 12, "allocator table");

@@ -45,9 +45,15 @@ class CodecStream : public streams::SequentialStream<Derived> {
     codec.SetNextOut(begin);
     uint32_t count = 0;
     while (!codec.IsEndOfStream()) {
-      if (codec.GetAvailIn() == 0) RYL_RETURN_IF_FAILED(Refill(codec));
+      // A codec that filled the output may still hold decoded bytes (zlib
+      // keeps a pending match) after taking its last input: it runs again
+      // before the source is asked for more, which at the source's end would
+      // report a truncation that is not there. A call that leaves room
+      // unused has given all it can from what it has.
+      if (codec.GetAvailIn() == 0 && !outputFull_) RYL_RETURN_IF_FAILED(Refill(codec));
       codec.SetAvailOut(std::min(codec.GetMaxAvail(), length - count));
       RYL_RETURN_IF_FAILED(codec.Decompress());
+      outputFull_ = codec.GetAvailOut() == 0;
       count = static_cast<uint32_t>(codec.GetNextOut() - begin);
       if (outDone != nullptr) {
         if (count != 0) {
@@ -145,6 +151,7 @@ class CodecStream : public streams::SequentialStream<Derived> {
     context_ = std::move(context);
     target_ = target;
     compress_ = compress;
+    outputFull_ = false;
     return RYL_OK;
   }
 
@@ -180,6 +187,7 @@ class CodecStream : public streams::SequentialStream<Derived> {
   core::ObjectPtr<Context> context_;
   SeekableStream* target_ = nullptr;
   bool compress_ = false;
+  bool outputFull_ = false;  // the last decompression filled what it was given
 };
 
 }  // namespace ryl::codec

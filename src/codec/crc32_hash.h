@@ -15,7 +15,12 @@ class Crc32Hash final : public HashAlgorithm {
 
   void RYL_THISCALL Initialize() override { crc_.Initialize(); }
   void RYL_THISCALL Reset() override { crc_.Reset(0); }
-  const RylChar16* RYL_THISCALL GetName() override { return L"CRC32"; }
+  // Spelled unit by unit: RylChar16 is wchar_t on Windows and char16_t in the
+  // portable build, and no one literal prefix suits both.
+  const RylChar16* RYL_THISCALL GetName() override {
+    static constexpr RylChar16 kName[] = {'C', 'R', 'C', '3', '2', 0};
+    return kName;
+  }
   uint32_t RYL_THISCALL GetDigestSize() override { return kDigestSize; }
   void RYL_THISCALL Dispose() override {}
   void RYL_THISCALL Add(const uint8_t* data, uint32_t length) override { crc_.Add(data, length); }

@@ -50,7 +50,7 @@ class SharedInstanceSlot {
   std::atomic<uintptr_t> state_{0};
 };
 
-static_assert(sizeof(SharedInstanceSlot) == 8, "count and state word");
+static_assert(sizeof(SharedInstanceSlot) == 2 * sizeof(uintptr_t), "count and state word");
 static_assert(std::atomic<int32_t>::is_always_lock_free && std::atomic<uintptr_t>::is_always_lock_free,
               "the slot relies on plain interlocked operations");
 
