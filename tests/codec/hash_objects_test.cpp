@@ -1,5 +1,7 @@
 // Crc32Hash, the CRC sink stream and HashStreamContent.
 #include <gtest/gtest.h>
+
+#include <string>
 #include <zlib.h>
 
 #include <array>
@@ -21,7 +23,7 @@ constexpr Digest8 kPoison = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
 
 TEST(Crc32Hash, DescribesItselfAndWritesTheCrcMostSignificantByteFirst) {
   Crc32Hash hash;
-  EXPECT_STREQ(reinterpret_cast<const wchar_t*>(hash.GetName()), L"CRC32");
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(hash.GetName())), u"CRC32");
   EXPECT_EQ(hash.GetDigestSize(), 4u);
   hash.Initialize();
   hash.Add(reinterpret_cast<const uint8_t*>("abc"), 3);
