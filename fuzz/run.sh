@@ -25,8 +25,8 @@ targets=(zip_reader_fuzz deflate_fuzz bzip2_fuzz transcoder_fuzz integer_fuzz wi
 # Short-run executions, tuned so that the seven take about 20 s together on
 # two cores, and the campaign's.
 declare -A short_runs=(
-  [zip_reader_fuzz]=2500 [deflate_fuzz]=6000 [bzip2_fuzz]=600 [transcoder_fuzz]=3000
-  [integer_fuzz]=60000 [wildcard_fuzz]=30000 [path_text_fuzz]=30000)
+  [zip_reader_fuzz]=4000 [deflate_fuzz]=10000 [bzip2_fuzz]=1000 [transcoder_fuzz]=5000
+  [integer_fuzz]=100000 [wildcard_fuzz]=50000 [path_text_fuzz]=45000)
 declare -A long_runs=(
   [zip_reader_fuzz]=10000000 [deflate_fuzz]=1000000 [bzip2_fuzz]=1000000 [transcoder_fuzz]=1000000
   [integer_fuzz]=1000000 [wildcard_fuzz]=1000000 [path_text_fuzz]=1000000)
