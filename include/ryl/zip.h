@@ -7,6 +7,7 @@
 // archive lives.
 #pragma once
 
+#include "ryl/interface_ids.h"
 #include "ryl/platform.h"
 #include "ryl/records.h"
 #include "ryl/result.h"
@@ -126,6 +127,40 @@ RYL_INTERFACE ZipService {
   virtual ResultCode RYL_THISCALL Reserved8() = 0;   // RYL_E_NOT_IMPLEMENTED
   virtual ResultCode RYL_THISCALL Reserved9() = 0;   // RYL_E_NOT_IMPLEMENTED
   virtual ResultCode RYL_THISCALL Reserved10() = 0;  // RYL_E_NOT_IMPLEMENTED
+};
+
+// Writes an archive front to back into one stream (type 25, highest version
+// 1), which root slot 15 delivers: each entry is compressed and written when
+// it is added, and Close appends the directory. A stream that cannot seek
+// (a pipe) gets data descriptors after every entry instead of headers
+// rewritten in place. Released without a successful Close, it leaves
+// nothing behind: a file it created is deleted, and a caller's stream is
+// put back to the length and bytes it had when it was opened.
+RYL_INTERFACE StreamingArchive {
+  virtual void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) = 0;
+  virtual void RYL_THISCALL Destroy(const AllocatorRecord* allocator) = 0;
+  // Lists the archive already in stream (which must outlive the object);
+  // new entries follow from where its directory began.
+  virtual ResultCode RYL_THISCALL OpenOnStream(HostStream* stream) = 0;
+  // Creates the file, failing when it exists. length -1: zero-terminated.
+  virtual ResultCode RYL_THISCALL OpenFile(const RylChar16* path, int32_t length) = 0;
+  // time all ones keeps the current time. comment null: none.
+  virtual ResultCode RYL_THISCALL AddEntryFromStream(HostStream* source, const RylChar16* name, uint32_t nameLength,
+                                                     const RylZipCompression* compression,
+                                                     const RylChar16* password, int32_t passwordLength,
+                                                     int32_t passwordSelector, const RylChar16* comment,
+                                                     int32_t commentLength, uint64_t time) = 0;
+  virtual ResultCode RYL_THISCALL AddEntryFromFile(const RylChar16* sourcePath, uint32_t ignored,
+                                                   const RylChar16* name, uint32_t nameLength,
+                                                   const RylZipCompression* compression, const RylChar16* password,
+                                                   int32_t passwordLength, int32_t passwordSelector,
+                                                   const RylChar16* comment, int32_t commentLength,
+                                                   uint64_t time) = 0;
+  // Written at the next add or at Close.
+  virtual ResultCode RYL_THISCALL AddDirectory(const RylChar16* name, uint32_t nameLength) = 0;
+  virtual ResultCode RYL_THISCALL SetComment(const RylChar16* text, int32_t length) = 0;
+  // RYL_E_NOT_OPEN before opening. A failure leaves the object open.
+  virtual ResultCode RYL_THISCALL Close() = 0;
 };
 
 #if defined(__cplusplus)
