@@ -29,7 +29,7 @@ ResultCode RYL_THISCALL FileHostStream::Write(const void* buffer, uint32_t count
       buffer_ = writer_->TakeBuffer();
     }
   }
-  progress_->AddBytes(count);
+  if (progress_ != nullptr) progress_->AddBytes(count);
   return Took(count, outDone);
 }
 

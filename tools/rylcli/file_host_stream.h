@@ -13,8 +13,9 @@
 
 namespace rylcli {
 
-class FileHostStream final : public ryl::host::AppendingHostStream {
+class FileHostStream : public ryl::host::AppendingHostStream {
  public:
+  // progress, when given, counts the bytes written.
   FileHostStream(std::shared_ptr<PendingFile> file, BackgroundWriter* writer, Progress* progress);
 
   // Hands the rest to the writer and has the file closed; removed there too

@@ -14,7 +14,8 @@ void PrintUsage() {
                "usage: rylcli <command>\n"
                "commands:\n"
                "  info    load the module and print the interface versions it offers\n"
-               "  zip     list, extract or test ZIP archives (rylcli zip for details)\n");
+               "  zip     list, extract, test, create, add to or delete from ZIP archives\n"
+               "          (rylcli zip for details)\n");
 }
 
 }  // namespace

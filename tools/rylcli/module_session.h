@@ -22,6 +22,9 @@ class ModuleSession {
   RootFactory* root_ = nullptr;
 };
 
+// Objects the module delivered on the default heap are destroyed with this.
+inline constexpr AllocatorRecord kDefaultHeap = {nullptr, nullptr};
+
 // Receives an object into *context.
 ResultCode RYL_CDECL StoreObject(void* object, void* context);
 

@@ -17,11 +17,15 @@ class OpenedArchive {
   // The archive must exist: opening would otherwise create an empty file.
   // Says on stderr why when it fails.
   bool Open(RootFactory* root, const std::wstring& path);
+  // An archive with no entries and no file yet; Save makes it one.
+  bool Create(RootFactory* root);
 
   Archive* archive() const { return archive_; }
   ZipService* service() const { return service_; }
 
  private:
+  bool MakeZipService(RootFactory* root);
+
   ArchiveFactory* factory_ = nullptr;
   ZipService* service_ = nullptr;
   Archive* archive_ = nullptr;

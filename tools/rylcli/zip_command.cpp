@@ -24,6 +24,9 @@ int RunZip(int argc, wchar_t** argv) {
   }
   if (options.command == L"list") return ListArchive(session.root(), options);
   if (options.command == L"test") return TestArchive(session.root(), options);
+  if (options.command == L"create") return CreateArchive(session.root(), options);
+  if (options.command == L"add") return AddToArchive(session.root(), options);
+  if (options.command == L"delete") return DeleteFromArchive(session.root(), options);
   return ExtractArchive(session.root(), options);
 }
 

@@ -2,7 +2,7 @@
 
 namespace rylcli {
 
-// rylcli zip list|extract|test ...; argv starts after "zip".
+// rylcli zip list|extract|test|create|add|delete ...; argv starts after "zip".
 int RunZip(int argc, wchar_t** argv);
 
 }  // namespace rylcli

@@ -7,35 +7,68 @@
 #include <utility>
 
 namespace rylcli {
+namespace {
+
+std::wstring FullPath(const std::wstring& path) {
+  wchar_t full[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+  return n != 0 && n < MAX_PATH * 4 ? std::wstring(full, n) : path;
+}
+
+bool IsLevel(const wchar_t* arg) { return arg[0] == L'-' && arg[1] >= L'0' && arg[1] <= L'9' && arg[2] == 0; }
+
+}  // namespace
 
 bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
   if (argc < 1) return false;
   ZipOptions options;
   options.command = argv[0];
   std::vector<std::wstring> positional;
+  bool writeOptions = false;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::wcscmp(argv[i], L"-p") == 0 && i + 1 < argc) {
+    const wchar_t* arg = argv[i];
+    if (optionsEnded) {
+      positional.emplace_back(arg);
+    } else if (std::wcscmp(arg, L"--") == 0) {
+      optionsEnded = true;
+    } else if (std::wcscmp(arg, L"-p") == 0 && i + 1 < argc) {
       options.password = argv[++i];
       options.hasPassword = true;
+    } else if (std::wcscmp(arg, L"-c") == 0 && i + 1 < argc) {
+      options.comment = argv[++i];
+      options.hasComment = writeOptions = true;
+    } else if (std::wcscmp(arg, L"-j") == 0) {
+      options.bzip2 = writeOptions = true;
+    } else if (IsLevel(arg)) {
+      options.level = arg[1] - L'0';
+      options.levelGiven = writeOptions = true;
     } else {
-      positional.emplace_back(argv[i]);
+      positional.emplace_back(arg);
     }
   }
   const std::wstring& command = options.command;
-  const bool isExtract = command == L"extract";
-  if ((command != L"list" && command != L"test" && !isExtract) || positional.empty() ||
-      (isExtract && positional.size() < 2) || (!isExtract && positional.size() != 1)) {
+  const bool reads = command == L"list" || command == L"test";
+  const bool writes = command == L"create" || command == L"add";
+  if (positional.empty() || (!reads && !writes && command != L"extract" && command != L"delete") ||
+      (reads && positional.size() != 1) || (!reads && positional.size() < 2) || (writeOptions && !writes) ||
+      (options.hasPassword && (command == L"delete" || (writes && options.password.empty())))) {
     return false;
   }
-  options.archive = positional[0];
-  if (isExtract) {
-    options.directory = positional[1];
-    options.names.assign(positional.begin() + 2, positional.end());
+  if (positional[0] == L"-") {
+    // Only a new archive can go to standard output: the others read it.
+    if (command != L"create") return false;
+    options.toStandardOutput = true;
+  } else {
+    options.archive = FullPath(positional[0]);
   }
-  wchar_t full[MAX_PATH * 4];
-  if (GetFullPathNameW(options.archive.c_str(), MAX_PATH * 4, full, nullptr) != 0) options.archive = full;
-  if (isExtract && GetFullPathNameW(options.directory.c_str(), MAX_PATH * 4, full, nullptr) != 0) {
-    options.directory = full;
+  if (command == L"extract") {
+    options.directory = FullPath(positional[1]);
+    options.names.assign(positional.begin() + 2, positional.end());
+  } else if (command == L"delete") {
+    options.names.assign(positional.begin() + 1, positional.end());
+  } else if (writes) {
+    for (size_t i = 1; i < positional.size(); ++i) options.paths.push_back(FullPath(positional[i]));
   }
   *out = std::move(options);
   return true;
@@ -45,12 +78,27 @@ void PrintZipUsage() {
   std::fprintf(stderr,
                "usage: rylcli zip list ARCHIVE\n"
                "       rylcli zip extract [-p PASSWORD] ARCHIVE DIRECTORY [NAME...]\n"
-               "       rylcli zip test [-p PASSWORD] ARCHIVE\n");
+               "       rylcli zip test [-p PASSWORD] ARCHIVE\n"
+               "       rylcli zip create [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE|- PATH...\n"
+               "       rylcli zip add [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE PATH...\n"
+               "       rylcli zip delete ARCHIVE NAME...\n"
+               "create and add take files and directories (recursively; entry names are\n"
+               "relative to each PATH's parent): -0 stores, -1..-9 deflate at that level\n"
+               "(default 6), -j uses bzip2, -p encrypts, -c sets the archive comment.\n"
+               "create - writes the archive to standard output. add replaces entries of\n"
+               "the same name. -- ends the options.\n");
 }
 
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options) {
   if (!options.hasPassword) return RYL_OK;
   return entry->SetPassword(options.password.c_str(), static_cast<int32_t>(options.password.size()), 0);
+}
+
+RylZipCompression CompressionOf(const ZipOptions& options) {
+  if (options.level == 0) return RylZipCompression{0, 0};
+  // The library takes the bzip2 block size in hundreds: 900 is blocks of 900 kB.
+  if (options.bzip2) return RylZipCompression{3, (options.levelGiven ? options.level : 9) * 100};
+  return RylZipCompression{2, options.level};
 }
 
 }  // namespace rylcli

@@ -9,22 +9,34 @@
 namespace rylcli {
 
 struct ZipOptions {
-  std::wstring command;    // list, extract or test
-  std::wstring archive;    // a full path
+  std::wstring command;    // list, extract, test, create, add or delete
+  std::wstring archive;    // a full path; empty when create writes to stdout
+  bool toStandardOutput = false;  // create -
   std::wstring directory;  // extract only: a full path
   std::wstring password;
   bool hasPassword = false;
-  std::vector<std::wstring> names;  // extract only: the entries wanted, none for all
+  std::vector<std::wstring> names;  // extract: the entries wanted, none for all; delete: those to remove
+  std::vector<std::wstring> paths;  // create, add: files and directories, as full paths
+  // create, add: -0 stores, -1..-9 deflate at that level, -j bzip2.
+  int level = 6;
+  bool levelGiven = false;
+  bool bzip2 = false;
+  std::wstring comment;  // the archive comment, with -c
+  bool hasComment = false;
 };
 
-// Reads "COMMAND [-p PASSWORD] ARCHIVE [DIRECTORY [NAME...]]"; false when the
-// arguments do not make a command. The module takes full paths, so relative
-// ones are resolved here, as the host's job.
+// Reads "COMMAND [OPTIONS] ARCHIVE [ARGUMENTS...]"; false when the arguments
+// do not make a command. The module takes full paths, so relative ones are
+// resolved here, as the host's job.
 bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out);
 
 void PrintZipUsage();
 
 // Sets the password given with -p on the entry; RYL_OK when none was given.
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options);
+
+// How new entries are compressed: -0 stored, -j bzip2 (block size from the
+// level, 9 unless one was given), otherwise deflate at the level.
+RylZipCompression CompressionOf(const ZipOptions& options);
 
 }  // namespace rylcli

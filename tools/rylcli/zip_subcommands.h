@@ -17,4 +17,14 @@ int ExtractArchive(RootFactory* root, const ZipOptions& options);
 // Reads every file entry to its end, which makes the library check its CRC-32.
 int TestArchive(RootFactory* root, const ZipOptions& options);
 
+// A new archive of the paths, replacing any at the archive's path, or on
+// standard output.
+int CreateArchive(RootFactory* root, const ZipOptions& options);
+
+// The paths into the archive, created when missing.
+int AddToArchive(RootFactory* root, const ZipOptions& options);
+
+// The named entries out of the archive; none when one is missing.
+int DeleteFromArchive(RootFactory* root, const ZipOptions& options);
+
 }  // namespace rylcli

@@ -1,0 +1,25 @@
+#include "zip_stream_writer.h"
+
+#include <cstdio>
+
+#include "module_session.h"
+
+namespace rylcli {
+
+ZipStreamWriter::~ZipStreamWriter() {
+  if (writer_ != nullptr) writer_->Destroy(&kDefaultHeap);
+}
+
+bool ZipStreamWriter::Create(RootFactory* root) {
+  void* writer = nullptr;
+  ObjectReceiver receiver = MakeReceiver(&writer, RYL_VERSION_STREAMING_ARCHIVE);
+  const ResultCode rc = root->CreateZipStreamWriter(&receiver);
+  if (RylFailed(rc)) {
+    std::fprintf(stderr, "rylcli: CreateZipStreamWriter: %s\n", DescribeResult(rc));
+    return false;
+  }
+  writer_ = static_cast<StreamingArchive*>(writer);
+  return true;
+}
+
+}  // namespace rylcli
