@@ -60,44 +60,7 @@ seconds() {
 if [ ! -f "$WORK/mixed.zip" ]; then
   echo "generating about 200 MiB of mixed files ..."
   rm -rf "$WORK/tree"
-  python3 - "$WORK/tree" <<'PY'
-import os, random, sys
-root = sys.argv[1]
-rng = random.Random(20261208)
-words = [("".join(rng.choice("abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 10)))) for _ in range(5000)]
-target = 200 * 1024 * 1024
-total = 0
-n = 0
-while total < target:
-    d = os.path.join(root, "d%02d" % (n % 23), "s%d" % (n % 5))
-    os.makedirs(d, exist_ok=True)
-    kind = n % 3
-    size = int(rng.lognormvariate(11, 1.6))
-    size = max(16, min(size, 8 * 1024 * 1024))
-    if kind == 0:    # text: words and lines
-        out = []
-        length = 0
-        while length < size:
-            line = " ".join(rng.choices(words, k=rng.randint(3, 14))) + "\n"
-            out.append(line)
-            length += len(line)
-        data = "".join(out).encode()[:size]
-        name = "f%05d.txt" % n
-    elif kind == 1:  # incompressible binary
-        data = rng.randbytes(size)
-        name = "f%05d.bin" % n
-    else:            # structured binary: records with small varying fields
-        rec = bytearray()
-        while len(rec) < size:
-            rec += rng.randbytes(4) + bytes(12) + (n & 0xFF).to_bytes(1, "little") * 16
-        data = bytes(rec[:size])
-        name = "f%05d.dat" % n
-    with open(os.path.join(d, name), "wb") as f:
-        f.write(data)
-    total += size
-    n += 1
-print("%d files, %.1f MiB" % (n, total / 1048576))
-PY
+  python3 "$HERE/bench/mixed_tree.py" "$WORK/tree" 200
   (cd "$WORK/tree" && zip -q -6 -r "$WORK/mixed.zip.part" .)
   mv "$WORK/mixed.zip.part" "$WORK/mixed.zip"
 fi
