@@ -146,7 +146,7 @@ TEST(ZipRecordWriter, CentralHeadersRoundTripTextsExtrasAndEveryKeptField) {
   EXPECT_EQ(local.fields.crc32, 0xCAFEF00Du);
 }
 
-TEST(ZipRecordWriter, Bit11FollowsTheNameInTheLocalHeaderAndNameOrCommentInTheCentral) {
+TEST(ZipRecordWriter, Bit11FollowsNameOrCommentInBothHeaders) {
   CentralHeaderImage image = SampleImage();
   image.flags = kFlagUtf8 | kFlagEncrypted;  // a stale bit 11 is recomputed
   image.comment = u"caf\u00e9";
@@ -158,8 +158,12 @@ TEST(ZipRecordWriter, Bit11FollowsTheNameInTheLocalHeaderAndNameOrCommentInTheCe
   CentralHeaderFields centralFields;
   ASSERT_TRUE(DecodeLocalHeader(local.data(), &localFields));
   ASSERT_TRUE(DecodeCentralHeader(central.data(), &centralFields));
-  EXPECT_EQ(localFields.flags, kFlagEncrypted);
+  EXPECT_EQ(localFields.flags, kFlagEncrypted | kFlagUtf8);
   EXPECT_EQ(centralFields.flags, kFlagEncrypted | kFlagUtf8);
+  image.comment = u"plain";
+  ASSERT_CODE(BuildLocalHeader(image, &local), RYL_OK);
+  ASSERT_TRUE(DecodeLocalHeader(local.data(), &localFields));
+  EXPECT_EQ(localFields.flags, kFlagEncrypted);
   // The comment goes out as UTF-8.
   EXPECT_EQ(centralFields.commentLength, 5u);
   EXPECT_EQ(Bytes(central.end() - 5, central.end()), "caf\xC3\xA9");
