@@ -42,7 +42,7 @@ COMMENT = "Gr\u00fc\u00dfe \u00bd caf\u00e9"  # every character has an OEM (437)
 def check(condition, message):
     if not condition:
         failures.append(message)
-        print("FAILED: " + message)
+        print("FAILED: " + message, flush=True)
     return condition
 
 

@@ -66,7 +66,11 @@ ResultCode AddItem(Archive* archive, const SourceItem& item, const ZipOptions& o
   rc = archive->AddEntryFromFile(item.path.c_str(), 0, item.name.c_str(), nameLength, &compression,
                                  options.hasPassword ? options.password.c_str() : nullptr,
                                  static_cast<int32_t>(options.password.size()), 0);
-  return RylFailed(rc) ? rc : SetTimeOf(archive, item.name, item.time);
+  // An encrypted entry keeps the time it was added at: its cipher header
+  // (written at once) checks the password against that time's high byte,
+  // which a later time would contradict.
+  if (RylFailed(rc) || options.hasPassword) return rc;
+  return SetTimeOf(archive, item.name, item.time);
 }
 
 // Everything into the open archive, saved to temporary; false at the first
@@ -87,7 +91,8 @@ bool AddAll(Archive* archive, const std::vector<SourceItem>& items, const ZipOpt
   uint64_t held = 0;
   for (const SourceItem& item : items) {
     const char* verb = "added";
-    if (!report.Done(item, AddItem(archive, item, options, compression, &verb), verb)) return false;
+    const ResultCode rc = AddItem(archive, item, options, compression, &verb);
+    if (!report.Done(item, rc, verb)) return false;
     held += std::min(item.size, kHeldInMemoryPerEntry);
     if (held > kHeldLimit) {
       if (!save()) return false;
