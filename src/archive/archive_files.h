@@ -23,6 +23,23 @@ class ArchiveFiles {
   // for the caller, whose own failure is what it reports.
   virtual void RemoveIncomplete(const char16_t* path) const noexcept = 0;
 
+  // An existing file to take an entry's data from, for reading; others may
+  // read, and write too with shareWrite.
+  [[nodiscard]] virtual ResultCode OpenSource(const char16_t* path, bool shareWrite,
+                                              streams::OwnedStream* out) const noexcept = 0;
+  // A new file for reading and writing, failing when path exists; others
+  // may read.
+  [[nodiscard]] virtual ResultCode CreateNew(const char16_t* path, streams::OwnedStream* out) const noexcept = 0;
+  // A new, empty temporary file for reading and writing that vanishes when
+  // released, unless ReplaceWithTemporary made it a file of its own.
+  [[nodiscard]] virtual ResultCode CreateTemporary(streams::OwnedStream* out) const noexcept = 0;
+  // Makes the temporary file (from CreateTemporary) the file at path,
+  // replacing it, and releases it. Either the file at path is the
+  // temporary file's content afterwards, or the call fails and the file at
+  // path is as it was; no temporary file is left behind in either case.
+  [[nodiscard]] virtual ResultCode ReplaceWithTemporary(streams::OwnedStream temporary,
+                                                        const char16_t* path) const noexcept = 0;
+
  protected:
   ~ArchiveFiles() = default;
 };

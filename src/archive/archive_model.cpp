@@ -9,8 +9,11 @@
 #include "archive/zip_names.h"
 #include "archive/zip_records.h"
 #include "archive/zip_text.h"
+#include "core/entry_guard.h"
 #include "core/result_helpers.h"
 #include "sys/codec/mini_hash_crc32.h"
+#include "sys/dos_time.h"
+#include "sys/system_time.h"
 
 namespace ryl::archive {
 
@@ -47,6 +50,23 @@ ResultCode EntryRecord::SetPassword(const char16_t* password, int32_t length, in
   return RYL_OK;
 }
 
+std::vector<uint8_t> EntryRecord::PasswordBytes() const {
+  std::vector<uint8_t> plain(maskedPassword_);
+  for (uint8_t& byte : plain) byte ^= kPasswordMask;
+  return plain;
+}
+
+ResultCode EntryRecord::OpenStoredData(streams::OwnedStream* out) noexcept {
+  if (out == nullptr) return RYL_E_INVALID_ARG;
+  RYL_RETURN_IF_FAILED(FindDataOffset());
+  const uint64_t size = header.CompressedSize();
+  if (size > ~uint64_t{0} - dataOffset) return RYL_E_BAD_FORMAT;
+  SeekableStream* window = core::MakeObject<streams::WindowStream>(owner->stream(), dataOffset, dataOffset + size);
+  if (window == nullptr) return RYL_E_OUT_OF_MEMORY;
+  out->reset(window);
+  return RYL_OK;
+}
+
 ResultCode EntryRecord::FindDataOffset() noexcept {
   if (dataOffsetKnown) return RYL_OK;
   if (owner == nullptr || owner->stream() == nullptr) return RYL_E_INVALID_STATE;
@@ -77,8 +97,7 @@ ResultCode EntryRecord::OpenData() noexcept {
       CloseData();
       return RYL_E_OUT_OF_MEMORY;
     }
-    std::vector<uint8_t> plain(maskedPassword_);
-    for (uint8_t& byte : plain) byte ^= kPasswordMask;
+    std::vector<uint8_t> plain = PasswordBytes();
     const TraditionalKeys keys(plain.data(), plain.size());
     std::fill(plain.begin(), plain.end(), uint8_t{0});
     const ResultCode opened =
@@ -152,37 +171,94 @@ void EntryRecord::CloseData() noexcept {
 
 ResultCode ArchiveModel::Attach(streams::OwnedStream stream) noexcept {
   Clear();
-  stream_ = std::move(stream);
+  owned_ = std::move(stream);
+  stream_ = owned_.get();
+  return Load();
+}
+
+ResultCode ArchiveModel::AttachBorrowed(SeekableStream* stream) noexcept {
+  Clear();
+  stream_ = stream;
+  return Load();
+}
+
+ResultCode ArchiveModel::Load() noexcept {
   ZipDirectory directory;
-  RYL_RETURN_IF_FAILED(ReadZipDirectory(stream_.get(), &directory));
-  comment_ = std::move(directory.comment);
-  isZip64_ = directory.zip64.has_value();
+  RYL_RETURN_IF_FAILED(ReadZipDirectory(stream_, &directory));
   try {
     entries_.reserve(directory.entries.size());
   } catch (...) {
     return RYL_E_OUT_OF_MEMORY;
   }
   for (CentralHeaderImage& image : directory.entries) {
-    // A record that cannot be built is skipped like an invalid name.
-    if (!IsValidEntryName(image.name)) continue;
+    // An entry missing from the list would be missing from the next save.
     core::ObjectPtr<EntryRecord> record(core::MakeObject<EntryRecord>());
-    if (!record) continue;
+    if (!record) {
+      entries_.clear();
+      return RYL_E_OUT_OF_MEMORY;
+    }
     record->owner = this;
     record->localHeaderOffset = image.LocalHeaderOffset();
+    record->newLocalHeaderOffset = record->localHeaderOffset;
     record->header = std::move(image);
     record->fromArchive = true;
     entries_.push_back(std::move(record));
   }
+  carried_ = std::move(directory.skipped);
+  comment_ = std::move(directory.comment);
+  isZip64_ = directory.zip64.has_value();
+  directoryComplete_ = directory.stop == CentralHeaderResult::kNotAHeader;
+  directoryOffset_ = directory.hasEndRecord ? directory.directoryOffset : 0;
   committedCount_ = entries_.size();
   return RYL_OK;
 }
 
 void ArchiveModel::Clear() noexcept {
   entries_.clear();
+  carried_.clear();
   committedCount_ = 0;
   comment_.clear();
   isZip64_ = false;
-  stream_.reset();
+  directoryComplete_ = true;
+  directoryOffset_ = 0;
+  stream_ = nullptr;
+  owned_.reset();
+}
+
+ResultCode ArchiveModel::AddEntry(std::u16string_view name, EntryRecord** outEntry) noexcept {
+  if (outEntry == nullptr) return RYL_E_INVALID_ARG;
+  if (Find(name) != nullptr) return RYL_E_ALREADY_EXISTS;
+  if (!IsValidEntryName(name)) return RYL_E_INVALID_ARG;
+  return core::GuardEntry([&]() -> ResultCode {
+    core::ObjectPtr<EntryRecord> record(core::MakeObject<EntryRecord>());
+    if (!record) return RYL_E_OUT_OF_MEMORY;
+    record->owner = this;
+    CentralHeaderImage& header = record->header;
+    RYL_RETURN_IF_FAILED(sys::RylGetSystemTime(&header.time));
+    RYL_RETURN_IF_FAILED(sys::RylConvertRylTimeToDosDateTime(&header.dosDate, &header.dosTime, header.time));
+    RYL_RETURN_IF_FAILED(NormalizeEntryName(name, &header.name, &header.externalAttributes));
+    header.localHeaderOffset = kZip64Marker32;
+    record->pending = true;
+    entries_.push_back(std::move(record));
+    *outEntry = entries_.back().get();
+    return RYL_OK;
+  });
+}
+
+void ArchiveModel::RemoveEntry(EntryRecord* entry) noexcept {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].get() != entry) continue;
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i < committedCount_) --committedCount_;
+    return;
+  }
+}
+
+ResultCode ArchiveModel::SetComment(std::u16string_view comment) noexcept {
+  return core::GuardEntry([&] {
+    comment_.assign(comment);
+    return RYL_OK;
+  });
 }
 
 EntryRecord* ArchiveModel::Find(std::u16string_view name) const noexcept {

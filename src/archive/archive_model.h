@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/central_directory.h"
 #include "archive/central_header_image.h"
 #include "archive/traditional_cipher_streams.h"
 #include "codec/bzip2_stream.h"
@@ -35,10 +36,27 @@ class EntryRecord {
   bool dataOffsetKnown = false;
   bool fromArchive = false;
 
+  // Writer state. A pending entry's data still has to be compressed from
+  // source (not owned) when the archive is written; an entry compressed at
+  // once holds its finished bytes in compressed.
+  bool pending = false;
+  SeekableStream* source = nullptr;
+  bool defer = false;
+  int32_t level = 0;
+  streams::OwnedStream compressed;
+  uint64_t newLocalHeaderOffset = 0;
+
   // The password as ANSI bytes; an empty password is none. Held masked so
   // that a memory dump does not show it in the clear.
   [[nodiscard]] ResultCode SetPassword(const char16_t* password, int32_t length, int32_t selector) noexcept;
   bool has_password() const noexcept { return !maskedPassword_.empty(); }
+  // The password's ANSI bytes in the clear, for the encrypting writer.
+  [[nodiscard]] std::vector<uint8_t> PasswordBytes() const;
+
+  // The entry's data as the archive stores it (compressed and encrypted),
+  // for copying unchanged: a window onto the archive stream that the caller
+  // owns afterwards.
+  [[nodiscard]] ResultCode OpenStoredData(streams::OwnedStream* out) noexcept;
 
   // Builds the entry's data stream. RYL_E_ENTRY_UNSUPPORTED for a version
   // the reader cannot deliver or while a data stream is open;
@@ -75,23 +93,48 @@ class ArchiveModel {
   // fails with RYL_E_END_OF_DATA. Headers that cannot be turned into entries
   // are skipped; only the vector failing to grow fails.
   [[nodiscard]] ResultCode Attach(streams::OwnedStream stream) noexcept;
+  // The same over a stream the model does not own.
+  [[nodiscard]] ResultCode AttachBorrowed(SeekableStream* stream) noexcept;
   void Clear() noexcept;
+
+  // A new entry with a writer's defaults and the normalised name, appended
+  // after the others. RYL_E_ALREADY_EXISTS when the name is taken,
+  // RYL_E_INVALID_ARG when it is not a valid entry name.
+  [[nodiscard]] ResultCode AddEntry(std::u16string_view name, EntryRecord** outEntry) noexcept;
+  // Destroys the entry (which must be the model's) and closes the gap.
+  void RemoveEntry(EntryRecord* entry) noexcept;
+  [[nodiscard]] ResultCode SetComment(std::u16string_view comment) noexcept;
+  void set_committed_count(size_t count) noexcept { committedCount_ = count; }
+  void set_zip64(bool zip64) noexcept { isZip64_ = zip64; }
 
   // The first entry whose name matches (case-sensitive, "\" equals "/").
   [[nodiscard]] EntryRecord* Find(std::u16string_view name) const noexcept;
 
-  SeekableStream* stream() const noexcept { return stream_.get(); }
+  SeekableStream* stream() const noexcept { return stream_; }
   const std::u16string& comment() const noexcept { return comment_; }
   bool is_zip64() const noexcept { return isZip64_; }
   size_t committed_count() const noexcept { return committedCount_; }
   std::vector<core::ObjectPtr<EntryRecord>>& entries() noexcept { return entries_; }
+  // Headers the reader could not list, carried through a save unchanged.
+  std::vector<RawCentralHeader>& carried() noexcept { return carried_; }
+  // False when the directory could not be read to its end: headers after
+  // the one it stopped at are not listed, and a save would lose them.
+  bool directory_complete() const noexcept { return directoryComplete_; }
+  // Where the loaded directory began: the end of the last entry's data.
+  uint64_t directory_offset() const noexcept { return directoryOffset_; }
 
  private:
+  [[nodiscard]] ResultCode Load() noexcept;
+
   std::vector<core::ObjectPtr<EntryRecord>> entries_;
+  std::vector<RawCentralHeader> carried_;
   size_t committedCount_ = 0;
   std::u16string comment_;
   bool isZip64_ = false;
-  streams::OwnedStream stream_;
+  bool directoryComplete_ = true;
+  uint64_t directoryOffset_ = 0;
+  streams::OwnedStream owned_;
+  SeekableStream* stream_ = nullptr;
 };
 
 }  // namespace ryl::archive

@@ -82,6 +82,10 @@ CentralHeaderResult BuildImage(const CentralHeaderFields& fields, const std::vec
 
 }  // namespace
 
+uint32_t RawCentralHeader::StoredLocalHeaderOffset() const noexcept {
+  return record.size() >= kCentralHeaderSize ? LoadLe32(record.data() + 42) : kZip64Marker32;
+}
+
 ResultCode ReadCentralHeader(BufferedStreamReader* reader, CentralHeaderImage* out,
                              CentralHeaderResult* result) noexcept {
   if (reader == nullptr || out == nullptr || result == nullptr) return RYL_E_INVALID_ARG;
@@ -155,11 +159,20 @@ ResultCode ReadZipDirectory(SeekableStream* stream, ZipDirectory* out) noexcept 
     for (;;) {
       CentralHeaderImage image;
       CentralHeaderResult result;
+      const uint64_t start = reader.position();
       RYL_RETURN_IF_FAILED(ReadCentralHeader(&reader, &image, &result));
       if (result == CentralHeaderResult::kEntry) {
         directory.entries.push_back(std::move(image));
       } else if (result == CentralHeaderResult::kSkipped) {
         ++directory.skippedEntries;
+        // Read again whole: the reader holds the bytes in its block anyway.
+        const uint64_t end = reader.position();
+        RawCentralHeader raw;
+        raw.record.resize(static_cast<size_t>(end - start));
+        reader.set_position(start);
+        RYL_RETURN_IF_FAILED(reader.Read(raw.record.data(), static_cast<uint32_t>(raw.record.size())));
+        raw.newLocalHeaderOffset = raw.StoredLocalHeaderOffset();
+        directory.skipped.push_back(std::move(raw));
       } else {
         directory.stop = result;
         directory.stopOffset = reader.position();

@@ -37,6 +37,16 @@ enum class CentralHeaderResult : uint8_t {
 [[nodiscard]] ResultCode ReadCentralHeader(BufferedStreamReader* reader, CentralHeaderImage* out,
                                            CentralHeaderResult* result) noexcept;
 
+// A whole header left out of the list (CentralHeaderResult::kSkipped), as
+// its raw bytes: a save carries it, and its local record, through unchanged.
+struct RawCentralHeader {
+  std::vector<uint8_t> record;
+  uint64_t newLocalHeaderOffset = 0;  // set by the writer
+
+  // The local header offset as the 32-bit field stores it.
+  [[nodiscard]] uint32_t StoredLocalHeaderOffset() const noexcept;
+};
+
 struct ZipDirectory {
   // False when the stream is shorter than 18 bytes: an empty archive.
   bool hasEndRecord = false;
@@ -52,6 +62,7 @@ struct ZipDirectory {
   std::vector<CentralHeaderImage> entries;
   // Headers read whole but left out (CentralHeaderResult::kSkipped).
   uint32_t skippedEntries = 0;
+  std::vector<RawCentralHeader> skipped;
   // Why the walk ended, and the offset of the header it ended at: anything
   // but kNotAHeader means the directory was cut short and later headers, if
   // any, are not listed.

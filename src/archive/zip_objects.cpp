@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "archive/archive_operations.h"
+#include "archive/compression_request.h"
 #include "archive/zip_records.h"
 #include "core/entry_guard.h"
 #include "core/host_text.h"
@@ -54,6 +56,26 @@ uint32_t RYL_THISCALL ArchiveEntryImpl::GetMethod() {
     case kMethodBzip2: return RYL_ZIP_METHOD_BZIP2;
     default: return RYL_ZIP_METHOD_OTHER;
   }
+}
+
+ResultCode RYL_THISCALL ArchiveEntryImpl::SetName(const RylChar16* name, int32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    std::u16string_view text;
+    RYL_RETURN_IF_FAILED(SignedHostText(name, length, &text));
+    return SetEntryName(record_, text);
+  });
+}
+
+ResultCode RYL_THISCALL ArchiveEntryImpl::SetComment(const RylChar16* text, int32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    std::u16string_view comment;
+    RYL_RETURN_IF_FAILED(SignedHostText(text, length, &comment));
+    return SetEntryComment(record_, comment);
+  });
+}
+
+ResultCode RYL_THISCALL ArchiveEntryImpl::SetTime(uint64_t time) {
+  return core::GuardEntry([&] { return SetEntryTime(record_, time); });
 }
 
 ResultCode RYL_THISCALL ArchiveEntryImpl::SetPassword(const RylChar16* password, int32_t length, int32_t selector) {
@@ -112,6 +134,72 @@ RylStringView* RYL_THISCALL ArchiveImpl::GetComment(RylStringView* result) {
   return ViewOf(model_->comment(), result);
 }
 
+ResultCode RYL_THISCALL ArchiveImpl::AddDirectory(const RylChar16* name, uint32_t nameLength) {
+  return core::GuardEntry([&] { return AddDirectoryEntry(model_.get(), HostText(name, nameLength)); });
+}
+
+ResultCode RYL_THISCALL ArchiveImpl::AddEntryFromStream(HostStream* source, const RylChar16* name,
+                                                       uint32_t nameLength, const RylZipCompression* compression,
+                                                       const RylChar16* password, int32_t passwordLength,
+                                                       int32_t passwordSelector) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (source == nullptr) return RYL_E_INVALID_ARG;
+    streams::HostStreamAdapter adapter(source);
+    NewEntryOptions options;
+    options.compression = compression;
+    options.password = password;
+    options.passwordLength = passwordLength;
+    options.passwordSelector = passwordSelector;
+    return AddEntryWithSource(model_.get(), files_, &adapter, HostText(name, nameLength), options, nullptr);
+  });
+}
+
+ResultCode RYL_THISCALL ArchiveImpl::AddEntryFromFile(const RylChar16* sourcePath, uint32_t, const RylChar16* name,
+                                                     uint32_t nameLength, const RylZipCompression* compression,
+                                                     const RylChar16* password, int32_t passwordLength,
+                                                     int32_t passwordSelector) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (sourcePath == nullptr) return RYL_E_INVALID_ARG;
+    streams::OwnedStream file;
+    RYL_RETURN_IF_FAILED(files_->OpenSource(AsUtf16(sourcePath), false, &file));
+    NewEntryOptions options;
+    options.compression = compression;
+    options.password = password;
+    options.passwordLength = passwordLength;
+    options.passwordSelector = passwordSelector;
+    return AddEntryWithSource(model_.get(), files_, file.get(), HostText(name, nameLength), options, nullptr);
+  });
+}
+
+ResultCode RYL_THISCALL ArchiveImpl::SetComment(const RylChar16* text, int32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    std::u16string_view comment;
+    RYL_RETURN_IF_FAILED(SignedHostText(text, length, &comment));
+    return model_->SetComment(comment);
+  });
+}
+
+ResultCode RYL_THISCALL ArchiveImpl::RemoveEntry(const RylChar16* name, uint32_t nameLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    EntryRecord* record = model_->Find(HostText(name, nameLength));
+    if (record == nullptr) return RYL_E_ELEMENT_NOT_FOUND;
+    model_->RemoveEntry(record);
+    return RYL_OK;
+  });
+}
+
+ResultCode RYL_THISCALL ArchiveImpl::Save(const RylChar16* path, uint32_t pathLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (path == nullptr || pathLength == 0) return RYL_E_INVALID_ARG;
+    const std::u16string target(AsUtf16(path));
+    RYL_RETURN_IF_FAILED(SaveToPath(model_.get(), *files_, target.c_str()));
+    // The archive shows the file it saved.
+    streams::OwnedStream file;
+    RYL_RETURN_IF_FAILED(files_->OpenForReading(target.c_str(), &file));
+    return model_->Attach(std::move(file));
+  });
+}
+
 ResultCode RYL_THISCALL ArchiveImpl::FindEntry(ArchiveEntry** outEntry, const RylChar16* name, uint32_t nameLength) {
   return core::GuardEntry([&]() -> ResultCode {
     if (outEntry == nullptr) return RYL_E_INVALID_ARG;
@@ -157,11 +245,83 @@ ResultCode RYL_THISCALL ZipServiceImpl::OpenArchive(Archive** outArchive, const 
     if (outArchive == nullptr || path == nullptr) return RYL_E_INVALID_ARG;
     core::ObjectPtr<ArchiveModel> model;
     RYL_RETURN_IF_FAILED(OpenArchiveModel(*files_, AsUtf16(path), pathLength, &model));
-    ArchiveImpl* archive = core::MakeObject<ArchiveImpl>(model.get());
+    ArchiveImpl* archive = core::MakeObject<ArchiveImpl>(model.get(), files_);
     if (archive == nullptr) return RYL_E_OUT_OF_MEMORY;
     (void)model.release();
     *outArchive = archive;
     return RYL_OK;
+  });
+}
+
+ResultCode RYL_THISCALL ZipServiceImpl::CreateArchive(Archive** outArchive) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (outArchive == nullptr) return RYL_E_INVALID_ARG;
+    core::ObjectPtr<ArchiveModel> model(core::MakeObject<ArchiveModel>());
+    if (!model) return RYL_E_OUT_OF_MEMORY;
+    ArchiveImpl* archive = core::MakeObject<ArchiveImpl>(model.get(), files_);
+    if (archive == nullptr) return RYL_E_OUT_OF_MEMORY;
+    (void)model.release();
+    *outArchive = archive;
+    return RYL_OK;
+  });
+}
+
+ResultCode ZipServiceImpl::AddAndSave(const RylChar16* path, SeekableStream* source, const RylChar16* name,
+                                      uint32_t nameLength, const RylZipCompression* compression,
+                                      const RylChar16* password, int32_t passwordLength,
+                                      int32_t passwordSelector) noexcept {
+  const std::u16string target(AsUtf16(path));
+  core::ObjectPtr<ArchiveModel> model;
+  RYL_RETURN_IF_FAILED(OpenArchiveModel(*files_, target.c_str(), core::kZeroTerminated, &model));
+  NewEntryOptions options;
+  options.compression = compression;
+  options.password = password;
+  options.passwordLength = passwordLength;
+  options.passwordSelector = passwordSelector;
+  options.defer = true;
+  RYL_RETURN_IF_FAILED(AddEntryWithSource(model.get(), files_, source, HostText(name, nameLength), options, nullptr));
+  return SaveToPath(model.get(), *files_, target.c_str());
+}
+
+ResultCode RYL_THISCALL ZipServiceImpl::AddStreamToArchive(const RylChar16* path, uint32_t, HostStream* source,
+                                                          const RylChar16* name, uint32_t nameLength,
+                                                          const RylZipCompression* compression,
+                                                          const RylChar16* password, int32_t passwordLength,
+                                                          int32_t passwordSelector) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (path == nullptr || source == nullptr || compression == nullptr) return RYL_E_INVALID_ARG;
+    if (compression->selector != kSelectorDeflate) return RYL_E_UNSUPPORTED_VERSION;
+    streams::HostStreamAdapter adapter(source);
+    return AddAndSave(path, &adapter, name, nameLength, compression, password, passwordLength, passwordSelector);
+  });
+}
+
+ResultCode RYL_THISCALL ZipServiceImpl::AddFileToArchive(const RylChar16* path, uint32_t,
+                                                        const RylChar16* sourcePath, uint32_t,
+                                                        const RylChar16* name, uint32_t nameLength,
+                                                        const RylZipCompression* compression,
+                                                        const RylChar16* password, int32_t passwordLength,
+                                                        int32_t passwordSelector) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (path == nullptr || sourcePath == nullptr) return RYL_E_INVALID_ARG;
+    // Kept open until the save has read it.
+    streams::OwnedStream file;
+    RYL_RETURN_IF_FAILED(files_->OpenSource(AsUtf16(sourcePath), true, &file));
+    return AddAndSave(path, file.get(), name, nameLength, compression, password, passwordLength, passwordSelector);
+  });
+}
+
+ResultCode RYL_THISCALL ZipServiceImpl::RemoveEntryFromArchive(const RylChar16* path, uint32_t,
+                                                              const RylChar16* name, uint32_t nameLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    if (path == nullptr) return RYL_E_INVALID_ARG;
+    const std::u16string target(AsUtf16(path));
+    core::ObjectPtr<ArchiveModel> model;
+    RYL_RETURN_IF_FAILED(OpenArchiveModel(*files_, target.c_str(), core::kZeroTerminated, &model));
+    EntryRecord* record = model->Find(HostText(name, nameLength));
+    if (record == nullptr) return RYL_E_ELEMENT_NOT_FOUND;
+    model->RemoveEntry(record);
+    return SaveToPath(model.get(), *files_, target.c_str());
   });
 }
 

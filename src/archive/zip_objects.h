@@ -16,11 +16,11 @@ class ArchiveEntryImpl final : public ArchiveEntry {
 
   void RYL_THISCALL Release() override;
   RylStringView* RYL_THISCALL GetName(RylStringView* result) override;
-  ResultCode RYL_THISCALL SetName(const RylChar16*, int32_t) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL SetName(const RylChar16* name, int32_t length) override;
   RylStringView* RYL_THISCALL GetComment(RylStringView* result) override;
-  ResultCode RYL_THISCALL SetComment(const RylChar16*, int32_t) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL SetComment(const RylChar16* text, int32_t length) override;
   uint64_t RYL_THISCALL GetTime() override { return record_->header.time; }
-  ResultCode RYL_THISCALL SetTime(uint64_t) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL SetTime(uint64_t time) override;
   uint8_t RYL_THISCALL IsEncrypted() override;
   ResultCode RYL_THISCALL SetPassword(const RylChar16* password, int32_t length, int32_t selector) override;
   uint64_t RYL_THISCALL GetUncompressedSize() override { return record_->header.UncompressedSize(); }
@@ -51,28 +51,28 @@ class EntryEnumeratorImpl final : public EntryEnumerator {
 
 class ArchiveImpl final : public Archive {
  public:
-  explicit ArchiveImpl(ArchiveModel* model) noexcept : model_(model) {}
+  ArchiveImpl(ArchiveModel* model, const ArchiveFiles* files) noexcept : model_(model), files_(files) {}
 
   void RYL_THISCALL Release() override;
-  ResultCode RYL_THISCALL AddDirectory(const RylChar16*, uint32_t) override { return RYL_E_NOT_IMPLEMENTED; }
-  ResultCode RYL_THISCALL AddEntryFromStream(HostStream*, const RylChar16*, uint32_t, const RylZipCompression*,
-                                             const RylChar16*, int32_t, int32_t) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
-  ResultCode RYL_THISCALL AddEntryFromFile(const RylChar16*, uint32_t, const RylChar16*, uint32_t,
-                                           const RylZipCompression*, const RylChar16*, int32_t, int32_t) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
+  ResultCode RYL_THISCALL AddDirectory(const RylChar16* name, uint32_t nameLength) override;
+  ResultCode RYL_THISCALL AddEntryFromStream(HostStream* source, const RylChar16* name, uint32_t nameLength,
+                                             const RylZipCompression* compression, const RylChar16* password,
+                                             int32_t passwordLength, int32_t passwordSelector) override;
+  ResultCode RYL_THISCALL AddEntryFromFile(const RylChar16* sourcePath, uint32_t ignored, const RylChar16* name,
+                                           uint32_t nameLength, const RylZipCompression* compression,
+                                           const RylChar16* password, int32_t passwordLength,
+                                           int32_t passwordSelector) override;
   RylStringView* RYL_THISCALL GetComment(RylStringView* result) override;
-  ResultCode RYL_THISCALL SetComment(const RylChar16*, int32_t) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL SetComment(const RylChar16* text, int32_t length) override;
   ResultCode RYL_THISCALL FindEntry(ArchiveEntry** outEntry, const RylChar16* name, uint32_t nameLength) override;
-  ResultCode RYL_THISCALL RemoveEntry(const RylChar16*, uint32_t) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL RemoveEntry(const RylChar16* name, uint32_t nameLength) override;
   uint32_t RYL_THISCALL GetEntryCount() override { return static_cast<uint32_t>(model_->entries().size()); }
   ResultCode RYL_THISCALL CreateEnumerator(EntryEnumerator** outEnumerator) override;
-  ResultCode RYL_THISCALL Save(const RylChar16*, uint32_t) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL Save(const RylChar16* path, uint32_t pathLength) override;
 
  private:
   core::ObjectPtr<ArchiveModel> model_;
+  const ArchiveFiles* files_;
 };
 
 class ZipServiceImpl final : public ZipService {
@@ -80,32 +80,36 @@ class ZipServiceImpl final : public ZipService {
   explicit ZipServiceImpl(const ArchiveFiles* files) noexcept : files_(files) {}
 
   void RYL_THISCALL Release() override;
-  ResultCode RYL_THISCALL CreateArchive(Archive**) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL CreateArchive(Archive** outArchive) override;
   ResultCode RYL_THISCALL OpenArchive(Archive** outArchive, const RylChar16* path, uint32_t pathLength) override;
   ResultCode RYL_THISCALL ContainsEntry(uint8_t* outContains, const RylChar16* path, uint32_t pathLength,
                                         const RylChar16* name, uint32_t nameLength) override;
-  ResultCode RYL_THISCALL AddStreamToArchive(const RylChar16*, uint32_t, HostStream*, const RylChar16*, uint32_t,
-                                             const RylZipCompression*, const RylChar16*, int32_t,
-                                             int32_t) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
-  ResultCode RYL_THISCALL AddFileToArchive(const RylChar16*, uint32_t, const RylChar16*, uint32_t, const RylChar16*,
-                                           uint32_t, const RylZipCompression*, const RylChar16*, int32_t,
-                                           int32_t) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
+  ResultCode RYL_THISCALL AddStreamToArchive(const RylChar16* path, uint32_t pathLength, HostStream* source,
+                                             const RylChar16* name, uint32_t nameLength,
+                                             const RylZipCompression* compression, const RylChar16* password,
+                                             int32_t passwordLength, int32_t passwordSelector) override;
+  ResultCode RYL_THISCALL AddFileToArchive(const RylChar16* path, uint32_t pathLength, const RylChar16* sourcePath,
+                                           uint32_t ignored, const RylChar16* name, uint32_t nameLength,
+                                           const RylZipCompression* compression, const RylChar16* password,
+                                           int32_t passwordLength, int32_t passwordSelector) override;
   ResultCode RYL_THISCALL ExtractEntryToFile(const RylChar16* path, uint32_t pathLength, const RylChar16* name,
                                              uint32_t nameLength, const RylChar16* destinationPath, uint32_t ignored,
                                              const RylChar16* password, uint32_t passwordLength,
                                              int32_t passwordSelector) override;
-  ResultCode RYL_THISCALL RemoveEntryFromArchive(const RylChar16*, uint32_t, const RylChar16*, uint32_t) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
+  ResultCode RYL_THISCALL RemoveEntryFromArchive(const RylChar16* path, uint32_t pathLength, const RylChar16* name,
+                                                 uint32_t nameLength) override;
   ResultCode RYL_THISCALL Reserved8() override { return RYL_E_NOT_IMPLEMENTED; }
   ResultCode RYL_THISCALL Reserved9() override { return RYL_E_NOT_IMPLEMENTED; }
   ResultCode RYL_THISCALL Reserved10() override { return RYL_E_NOT_IMPLEMENTED; }
 
  private:
+  // Opens the archive at path, adds the entry with its data deferred to the
+  // save, and saves to the same path.
+  [[nodiscard]] ResultCode AddAndSave(const RylChar16* path, SeekableStream* source, const RylChar16* name,
+                                      uint32_t nameLength, const RylZipCompression* compression,
+                                      const RylChar16* password, int32_t passwordLength,
+                                      int32_t passwordSelector) noexcept;
+
   const ArchiveFiles* files_;
 };
 

@@ -1,5 +1,8 @@
 #include "archive/zip_record_writer.h"
 
+#include <cstring>
+
+#include "archive/byte_order.h"
 #include "archive/stream_io.h"
 #include "archive/zip_text.h"
 #include "core/entry_guard.h"
@@ -8,8 +11,12 @@
 namespace ryl::archive {
 namespace {
 
-uint16_t FlagsFor(uint16_t flags, bool utf8) noexcept {
-  return static_cast<uint16_t>((flags & ~kFlagUtf8) | (utf8 ? kFlagUtf8 : 0));
+// Bit 11 covers the name and the entry comment, and both headers carry the
+// same value: readers compare them, and a comment only the central header
+// holds still decides how its bytes are read.
+uint16_t FlagsFor(const CentralHeaderImage& image) noexcept {
+  const bool utf8 = NeedsUtf8Flag(image.name) || NeedsUtf8Flag(image.comment);
+  return static_cast<uint16_t>((image.flags & ~kFlagUtf8) | (utf8 ? kFlagUtf8 : 0));
 }
 
 ResultCode EncodeText(std::u16string_view text, std::vector<uint8_t>* out) noexcept {
@@ -52,7 +59,7 @@ ResultCode BuildLocalHeader(const CentralHeaderImage& image, std::vector<uint8_t
 
   LocalHeaderFields fields;
   fields.versionNeeded = image.versionNeeded;
-  fields.flags = FlagsFor(image.flags, NeedsUtf8Flag(image.name));
+  fields.flags = FlagsFor(image);
   fields.method = image.method;
   fields.dosTime = image.dosTime;
   fields.dosDate = image.dosDate;
@@ -80,7 +87,7 @@ ResultCode BuildCentralHeader(const CentralHeaderImage& image, std::vector<uint8
   CentralHeaderFields fields;
   fields.versionMadeBy = image.versionMadeBy;
   fields.versionNeeded = image.versionNeeded;
-  fields.flags = FlagsFor(image.flags, NeedsUtf8Flag(image.name) || NeedsUtf8Flag(image.comment));
+  fields.flags = FlagsFor(image);
   fields.method = image.method;
   fields.dosTime = image.dosTime;
   fields.dosDate = image.dosDate;
@@ -109,7 +116,14 @@ ResultCode WriteDataDescriptor(SeekableStream* stream, const CentralHeaderImage&
   if (stream == nullptr) return RYL_E_INVALID_ARG;
   const DataDescriptorBytes bytes =
       EncodeDataDescriptor({image.crc32, image.compressedSize, image.uncompressedSize});
-  return WriteAll(stream, bytes.data(), kDataDescriptorSize);
+  const bool wide =
+      image.zip64 && (image.zip64->compressedSize.has_value() || image.zip64->uncompressedSize.has_value());
+  if (!wide) return WriteAll(stream, bytes.data(), kDataDescriptorSize);
+  uint8_t zip64[kDataDescriptorSize + 8];
+  std::memcpy(zip64, bytes.data(), 8);  // signature and CRC
+  StoreLe64(zip64 + 8, image.CompressedSize());
+  StoreLe64(zip64 + 16, image.UncompressedSize());
+  return WriteAll(stream, zip64, sizeof zip64);
 }
 
 ResultCode WriteCentralHeader(SeekableStream* stream, const CentralHeaderImage& image, uint32_t* outLength) noexcept {

@@ -1,6 +1,7 @@
 // Writing the records at a stream's current position, each in one write,
-// with the values the format gives every field: bit 11 follows the texts,
-// names and entry comments are UTF-8, the archive comment is ANSI, the local
+// with the values the format gives every field: bit 11 follows the texts
+// (name or entry comment) in both headers alike, names and entry comments
+// are UTF-8, the archive comment is in the OEM code page it is read in, the local
 // header zeroes CRC and sizes under bit 3, and every kept extra record goes
 // out unchanged ahead of the entry's ZIP64 record. Texts and extra fields
 // that do not fit their 16-bit lengths give RYL_E_VALUE_TOO_LARGE and
@@ -29,8 +30,10 @@ namespace ryl::archive {
 // *outLength, when asked for, receives the bytes written.
 [[nodiscard]] ResultCode WriteLocalHeader(SeekableStream* stream, const CentralHeaderImage& image,
                                           uint32_t* outLength = nullptr) noexcept;
-// CRC and the 32-bit size fields as the image holds them (the marker for
-// sizes carried in ZIP64).
+// CRC and the 32-bit size fields as the image holds them; an entry whose
+// local header carries its sizes in a ZIP64 record gets the 24-byte form
+// with 64-bit sizes instead, which is what a reader that follows the local
+// headers (a streaming extractor) expects after such a header.
 [[nodiscard]] ResultCode WriteDataDescriptor(SeekableStream* stream, const CentralHeaderImage& image) noexcept;
 [[nodiscard]] ResultCode WriteCentralHeader(SeekableStream* stream, const CentralHeaderImage& image,
                                             uint32_t* outLength = nullptr) noexcept;

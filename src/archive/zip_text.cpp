@@ -56,8 +56,10 @@ ResultCode DecodeArchiveComment(const uint8_t* bytes, uint32_t length, std::u16s
   return ToUtf16(bytes, length, kOem, out);
 }
 
+// The code page the comment is read in, so that opening and saving an
+// archive keeps its comment byte for byte.
 ResultCode EncodeArchiveComment(std::u16string_view text, std::vector<uint8_t>* out) noexcept {
-  return FromUtf16(text, kAnsi, out);
+  return FromUtf16(text, kOem, out);
 }
 
 ResultCode EncodePassword(std::u16string_view password, std::vector<uint8_t>* out) noexcept {

@@ -2,7 +2,7 @@
 // are UTF-8 when general-purpose bit 11 is set and in the system's OEM code
 // page otherwise; the library always writes them as UTF-8 and sets bit 11
 // only when a reader would otherwise get them wrong. The archive comment is
-// read in the OEM code page and written in the ANSI one, and passwords become
+// read and written in the OEM code page, and passwords become
 // bytes through the ANSI code page. The conversions are the string
 // service's.
 #pragma once

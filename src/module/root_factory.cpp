@@ -3,6 +3,7 @@
 #include <new>
 
 #include "archive/archive_factory.h"
+#include "archive/streaming_archive.h"
 #include "core/delivery.h"
 #include "core/query.h"
 #include "module/native_archive_files.h"
@@ -116,7 +117,7 @@ ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexNarrow(const ObjectReceiver*
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateZipStreamWriter(const ObjectReceiver* receiver) {
-  return NotBuiltYet(receiver);
+  return archive::DeliverStreamingArchive(receiver, &NativeArchiveFiles());
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::GetSharedDispatcher(const ObjectReceiver* receiver) {

@@ -56,6 +56,17 @@ MemoryStream::~MemoryStream() {
   if (owned_) sys::DefaultHeapFree(data_);
 }
 
+ResultCode MemoryStream::FreeBuffer() noexcept {
+  if (!owned_) return RYL_E_INVALID_STATE;
+  if (openViews_ != 0) return RYL_E_INVALID_STATE;
+  sys::DefaultHeapFree(data_);
+  data_ = nullptr;
+  length_ = 0;
+  capacity_ = 0;
+  set_position(0);
+  return RYL_OK;
+}
+
 ResultCode MemoryStream::EnsureCapacity(uint32_t needed) noexcept {
   if (needed <= capacity_) return RYL_OK;
   if (!owned_) return RYL_E_BEYOND_END;

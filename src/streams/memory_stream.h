@@ -32,6 +32,10 @@ class MemoryStream final : public PositionedStream<MemoryStream> {
   uint8_t RYL_THISCALL CanRead() override { return 1; }
   uint8_t RYL_THISCALL CanWrite() override { return (flags_ & kReadOnly) == 0; }
 
+  // Empties an owned buffer and gives its memory back (SetSize keeps it).
+  // RYL_E_INVALID_STATE for fixed memory or while a view is open.
+  [[nodiscard]] ResultCode FreeBuffer() noexcept;
+
   const uint8_t* data() const noexcept { return data_; }
   uint32_t size() const noexcept { return length_; }
 

@@ -1,0 +1,26 @@
+// The two-word compression request of the add operations, turned into the
+// method and level an entry is written with.
+#pragma once
+
+#include <cstdint>
+
+#include "ryl/result.h"
+#include "ryl/zip.h"
+
+namespace ryl::archive {
+
+inline constexpr int32_t kSelectorDeflate = 2;
+inline constexpr int32_t kSelectorBzip2 = 3;
+
+struct EntryCompression {
+  uint16_t method = 0;
+  int32_t level = 0;
+};
+
+// Deflate takes the level as given (-1 is the codec's default), bzip2 the
+// level divided by 100 (900 is block size 9), anything else is stored; a
+// resulting level of 0 stores the entry. A null request is
+// RYL_E_INVALID_ARG.
+[[nodiscard]] ResultCode ResolveCompression(const RylZipCompression* request, EntryCompression* out) noexcept;
+
+}  // namespace ryl::archive
