@@ -207,7 +207,10 @@ ResultCode ArchiveModel::Load() noexcept {
   carried_ = std::move(directory.skipped);
   comment_ = std::move(directory.comment);
   isZip64_ = directory.zip64.has_value();
-  directoryComplete_ = directory.stop == CentralHeaderResult::kNotAHeader;
+  // A header that is not one ends the walk normally, but before the count
+  // the end record gives it stands where a damaged header lost its signature.
+  const uint64_t listed = entries_.size() + directory.skippedEntries;
+  directoryComplete_ = directory.stop == CentralHeaderResult::kNotAHeader && listed >= directory.totalEntries;
   directoryOffset_ = directory.hasEndRecord ? directory.directoryOffset : 0;
   committedCount_ = entries_.size();
   return RYL_OK;

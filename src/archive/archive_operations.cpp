@@ -79,6 +79,8 @@ ResultCode AddDirectoryEntry(ArchiveModel* model, std::u16string_view name) noex
     return made;
   }
   entry->header.externalAttributes = kExternalAttributesDirectory;
+  // Readers expect 2.0 for a directory, as for deflate.
+  entry->header.versionNeeded = kVersionNeededDeflate;
   return RYL_OK;
 }
 
@@ -103,7 +105,8 @@ ResultCode SetEntryTime(EntryRecord* entry, uint64_t time) noexcept {
   return RYL_OK;
 }
 
-ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char16_t* path) noexcept {
+ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char16_t* path,
+                      const char16_t* reloadFrom) noexcept {
   if (model == nullptr || path == nullptr) return RYL_E_INVALID_ARG;
   if (!model->directory_complete()) return RYL_E_BAD_FORMAT;
   return core::GuardEntry([&]() -> ResultCode {
@@ -114,12 +117,13 @@ ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char
     RYL_RETURN_IF_FAILED(WriteDirectory(model, temporary.get()));
     // The archive file must be closed before anything can replace it.
     const std::u16string target(path);
+    const std::u16string source(reloadFrom != nullptr ? reloadFrom : u"");
     model->Clear();
     const ResultCode replaced = files.ReplaceWithTemporary(std::move(temporary), target.c_str());
-    if (replaced < 0) {
-      // The file is as it was: the model shows it again.
+    if (replaced < 0 && !source.empty()) {
+      // The archive's own file is as it was: the model shows it again.
       streams::OwnedStream file;
-      if (files.OpenForReading(target.c_str(), &file) >= 0) (void)model->Attach(std::move(file));
+      if (files.OpenForReading(source.c_str(), &file) >= 0) (void)model->Attach(std::move(file));
     }
     return replaced;
   });

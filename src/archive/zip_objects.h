@@ -73,6 +73,14 @@ class ArchiveImpl final : public Archive {
  private:
   core::ObjectPtr<ArchiveModel> model_;
   const ArchiveFiles* files_;
+
+ public:
+  void set_path(std::u16string path) noexcept { path_ = std::move(path); }
+
+ private:
+  // The file the model was loaded from (empty for an archive made in
+  // memory): a failed save shows it again.
+  std::u16string path_;
 };
 
 class ZipServiceImpl final : public ZipService {

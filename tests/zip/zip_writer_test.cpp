@@ -692,7 +692,9 @@ TEST_F(ZipWriterTest, ASaveOntoAFullVolumeLeavesTheArchiveAsItWas) {
     ASSERT_NE(archive, nullptr);
     ASSERT_CODE(Add(archive, u"big.bin", big.data, 0, 0), RYL_OK);
     EXPECT_LT(Save(archive, path), 0);
-    EXPECT_EQ(archive->GetEntryCount(), 2u) << "reloaded from the unchanged file";
+    // Failing while written, the model keeps the new entry; failing in the
+    // rename, it is reloaded from the unchanged file.
+    EXPECT_EQ(archive->GetEntryCount(), tmpOnFullVolume ? 3u : 2u);
     archive->Release();
     EXPECT_TRUE(ReadWholeFile(path) == plain);
     EXPECT_TRUE(LibraryTempFiles(tmp).empty());
