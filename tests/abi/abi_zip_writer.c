@@ -4,8 +4,7 @@
  * removed exactly its argument words, 64-bit times as two), the compression
  * request as two words in memory, the host's own streams as tables of
  * thiscall functions. Every archive written is read back through the reader
- * slots and compared byte for byte; the flags the reader does not report are
- * read from the file's central directory. */
+ * slots and compared byte for byte. */
 #include <stdlib.h>
 #include <string.h>
 
@@ -61,39 +60,6 @@ static uint8_t* ReadFileBytes(const wchar_t* path, uint32_t* length) {
   CloseHandle(file);
   *length = got;
   return data;
-}
-
-static uint32_t Get(const uint8_t* at, int width) {
-  uint32_t value = 0;
-  for (int i = width - 1; i >= 0; --i) value = (value << 8) | at[i];
-  return value;
-}
-
-/* The central header of entry name (ASCII) in an archive's bytes: its
- * general-purpose flags and external attributes; 0 when it is not there. */
-static int CentralFields(const uint8_t* zip, uint32_t length, const char* name, uint32_t* flags, uint32_t* external) {
-  if (length < 22) return 0;
-  uint32_t end = length - 22;
-  while (end > 0 && Get(zip + end, 4) != 0x06054B50u) --end;
-  uint32_t at = Get(zip + end + 16, 4);
-  for (uint32_t i = Get(zip + end + 10, 2); i > 0 && at + 46 <= length && Get(zip + at, 4) == 0x02014B50u; --i) {
-    const uint32_t n = Get(zip + at + 28, 2);
-    if (n == strlen(name) && memcmp(zip + at + 46, name, n) == 0) {
-      *flags = Get(zip + at + 8, 2);
-      *external = Get(zip + at + 38, 4);
-      return 1;
-    }
-    at += 46 + n + Get(zip + at + 30, 2) + Get(zip + at + 32, 2);
-  }
-  return 0;
-}
-
-static int FlagsOf(const wchar_t* path, const char* name, uint32_t* flags, uint32_t* external) {
-  uint32_t length = 0;
-  uint8_t* zip = ReadFileBytes(path, &length);
-  const int found = zip != NULL && CentralFields(zip, length, name, flags, external);
-  free(zip);
-  return found;
 }
 
 /* Reads entry name of the archive at path back through the reader slots:
@@ -189,10 +155,6 @@ static void CheckArchiveWriting(void* service, const wchar_t* path, const wchar_
   ABI_CHECK(EntryIs(service, path, L"renamed.txt", g_text, g_textLength, NULL), "deflated entry round trip");
   ABI_CHECK(EntryIs(service, path, L"file.bin", g_noise, sizeof g_noise, L"pw"), "bzip2 encrypted round trip");
   ABI_CHECK(EntryIs(service, path, L"d/", "", 0, NULL), "the directory");
-  uint32_t flags = 0, external = 0;
-  ABI_CHECK(FlagsOf(path, "file.bin", &flags, &external) && (flags & 9) == 9 && external == 0x20,
-            "the password entry has flag bits 0 and 3 (flags 0x%x)", flags);
-  ABI_CHECK(FlagsOf(path, "d/", &flags, &external) && external == 0x10, "d/ has attributes 0x10");
 }
 
 /* --- ZipService ---------------------------------------------------------------- */
@@ -313,9 +275,6 @@ static void CheckStreamingArchive(void* root, void* service, const wchar_t* path
   ABI_CHECK(StreamAdd(writer, g_noise, sizeof g_noise, L"p2.bin", kTime) == 0, "another");
   ABI_CHECK(AbiCall(writer, 8, NULL, 0, "Close") == 0, "Close on the pipe");
   Destroy(writer);
-  uint32_t flags = 0, external = 0;
-  ABI_CHECK(CentralFields(pipe.data, pipe.length, "p1.txt", &flags, &external) && (flags & 8) == 8,
-            "flag bit 3 on the pipe's entries (flags 0x%x)", flags);
   ABI_CHECK(WriteFileBytes(scratch, pipe.data, pipe.length), "the pipe's bytes saved");
   ABI_CHECK(EntryIs(service, scratch, L"p1.txt", g_text, g_textLength, NULL), "piped entry round trip");
   ABI_CHECK(EntryIs(service, scratch, L"p2.bin", g_noise, sizeof g_noise, NULL), "second piped entry");
