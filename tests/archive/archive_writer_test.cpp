@@ -257,7 +257,9 @@ void WriteSampleArchive(MemoryFiles& files, const std::u16string& path, bool def
     options.defer = defer;
     EntryRecord* entry = nullptr;
     ASSERT_CODE(AddEntryWithSource(&model, &files, sources.back().get(), spec.name, options, &entry), RYL_OK);
-    if (spec.size == 3000) ASSERT_CODE(SetEntryComment(entry, u"an entry comment"), RYL_OK);
+    if (spec.size == 3000) {
+      ASSERT_CODE(SetEntryComment(entry, u"an entry comment"), RYL_OK);
+    }
   }
   ASSERT_CODE(AddDirectoryEntry(&model, u"empty dir"), RYL_OK);
   ASSERT_CODE(model.SetComment(u"the archive comment"), RYL_OK);
@@ -346,7 +348,9 @@ TEST(ArchiveWriter, EveryKindOfEntryReadsBackAsWrittenAndOtherToolsAgree) {
       if (secret && spec.method == kMethodStored) {
         EXPECT_EQ(entry.header.CompressedSize(), spec.size + kEncryptionHeaderSize);
       }
-      if (secret) ASSERT_CODE(entry.SetPassword(u"pass word", -1, 0), RYL_OK);
+      if (secret) {
+        ASSERT_CODE(entry.SetPassword(u"pass word", -1, 0), RYL_OK);
+      }
       EXPECT_EQ(ExtractEntry(entry), GeneratedSource::Make(spec.size, spec.kind));
     }
     EXPECT_EQ(model.entries().back()->header.name, u"empty dir/");
