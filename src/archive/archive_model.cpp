@@ -240,7 +240,13 @@ ResultCode ArchiveModel::AddEntry(std::u16string_view name, EntryRecord** outEnt
     RYL_RETURN_IF_FAILED(sys::RylGetSystemTime(&header.time));
     RYL_RETURN_IF_FAILED(sys::RylConvertRylTimeToDosDateTime(&header.dosDate, &header.dosTime, header.time));
     RYL_RETURN_IF_FAILED(NormalizeEntryName(name, &header.name, &header.externalAttributes));
-    header.localHeaderOffset = kZip64Marker32;
+    // "a//b" is stored as "a/b": looked up only as given, it would slip past
+    // an "a/b" already there and give the archive two entries of one name.
+    if (Find(header.name) != nullptr) return RYL_E_ALREADY_EXISTS;
+    // Not placed yet (the record's 64-bit offset says so); the 32-bit field
+    // stays clear of the ZIP64 marker, which would call for a value in the
+    // entry's ZIP64 record.
+    header.localHeaderOffset = 0;
     record->pending = true;
     entries_.push_back(std::move(record));
     *outEntry = entries_.back().get();

@@ -538,10 +538,27 @@ TEST_F(ZipReaderTest, NoHandleOutlivesItsArchive) {
   DeleteFileW(target.c_str());
 }
 
-TEST_F(ZipReaderTest, TheReservedServiceSlotsAreNotOffered) {
-  EXPECT_CODE(service_->Reserved8(), RYL_E_NOT_IMPLEMENTED);
+TEST_F(ZipReaderTest, ChangesStayInMemoryUntilSavedAndReservedSlotsAreNotOffered) {
   EXPECT_CODE(service_->Reserved9(), RYL_E_NOT_IMPLEMENTED);
   EXPECT_CODE(service_->Reserved10(), RYL_E_NOT_IMPLEMENTED);
+  const std::wstring path = temp_.File(L"w.zip");
+  Archive* archive = Open("plain.zip");
+  ASSERT_NE(archive, nullptr);
+  EXPECT_CODE(archive->AddDirectory(W(u"d"), 1), RYL_OK);
+  EXPECT_CODE(archive->SetComment(W(u"c"), 1), RYL_OK);
+  EXPECT_CODE(archive->RemoveEntry(W(u"second.txt"), 10), RYL_OK);
+  EXPECT_CODE(archive->RemoveEntry(W(u"second.txt"), 10), RYL_E_ELEMENT_NOT_FOUND);
+  EXPECT_EQ(archive->GetEntryCount(), 2u);
+  archive->Release();
+  // Released unsaved: the file still has both entries and no comment.
+  archive = Open("plain.zip");
+  ASSERT_NE(archive, nullptr);
+  EXPECT_EQ(archive->GetEntryCount(), 2u);
+  ArchiveEntry* entry = Find(archive, u"second.txt");
+  ASSERT_NE(entry, nullptr);
+  entry->Release();
+  archive->Release();
+  EXPECT_FALSE(FileExistsW(path));
 }
 
 }  // namespace
