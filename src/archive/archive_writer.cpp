@@ -83,9 +83,6 @@ ResultCode WriteEntry(EntryRecord* entry, SeekableStream* out) noexcept {
   CentralHeaderImage& header = entry->header;
   const bool directory = IsDirectoryName(header.name);
   RYL_RETURN_IF_FAILED(out->Tell(&entry->newLocalHeaderOffset));
-  // A new entry's offset is all ones until now; left so, it would contradict
-  // a ZIP64 record reserved for its sizes, and no header could be written.
-  RYL_RETURN_IF_FAILED(PlaceLocalHeaderOffset(&header, entry->newLocalHeaderOffset));
   RaiseVersionForZip64(&header);
   uint32_t headerLength = 0;
   RYL_RETURN_IF_FAILED(WriteLocalHeader(out, header, &headerLength));
