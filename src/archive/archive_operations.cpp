@@ -73,7 +73,10 @@ ResultCode AddDirectoryEntry(ArchiveModel* model, std::u16string_view name) noex
   if (model == nullptr) return RYL_E_INVALID_ARG;
   EntryRecord* entry = nullptr;
   RYL_RETURN_IF_FAILED(model->AddEntry(name, &entry));
-  const ResultCode made = MakeDirectoryName(&entry->header.name);
+  ResultCode made = MakeDirectoryName(&entry->header.name);
+  // "d" becomes "d/" only now, which may be taken already; the new entry is
+  // the last, so an earlier match is another entry.
+  if (made >= 0 && model->Find(entry->header.name) != entry) made = RYL_E_ALREADY_EXISTS;
   if (made < 0) {
     model->RemoveEntry(entry);
     return made;

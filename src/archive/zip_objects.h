@@ -70,14 +70,11 @@ class ArchiveImpl final : public Archive {
   ResultCode RYL_THISCALL CreateEnumerator(EntryEnumerator** outEnumerator) override;
   ResultCode RYL_THISCALL Save(const RylChar16* path, uint32_t pathLength) override;
 
- private:
-  core::ObjectPtr<ArchiveModel> model_;
-  const ArchiveFiles* files_;
-
- public:
   void set_path(std::u16string path) noexcept { path_ = std::move(path); }
 
  private:
+  core::ObjectPtr<ArchiveModel> model_;
+  const ArchiveFiles* files_;
   // The file the model was loaded from (empty for an archive made in
   // memory): a failed save shows it again.
   std::u16string path_;

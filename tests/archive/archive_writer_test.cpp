@@ -272,6 +272,10 @@ TEST(ArchiveWriter, NamesAndCompressionRequestsAreCheckedAsAdded) {
   };
   for (const auto& row : names) EXPECT_CODE(model.AddEntry(row.name, &entry), row.expected) << Narrow(row.name);
   EXPECT_EQ(model.entries().size(), 2u);
+  ASSERT_CODE(AddDirectoryEntry(&model, u"sub"), RYL_OK);
+  EXPECT_CODE(AddDirectoryEntry(&model, u"sub"), RYL_E_ALREADY_EXISTS);
+  EXPECT_CODE(AddDirectoryEntry(&model, u"sub\\"), RYL_E_ALREADY_EXISTS);
+  EXPECT_EQ(model.entries().size(), 3u);
 
   const struct {
     RylZipCompression request;
@@ -428,8 +432,9 @@ TEST(ArchiveWriter, AFailedSaveLeavesTheArchiveAndNoTemporaryFile) {
     ArchiveModel model;
     OpenModel(files, u"a.zip", &model);
     model.RemoveEntry(model.entries().front().get());
-    EXPECT_CODE(SaveToPath(&model, files, u"a.zip"), RYL_E_ACCESS_DENIED);
+    EXPECT_CODE(SaveToPath(&model, files, u"b.zip", u"a.zip"), RYL_E_ACCESS_DENIED);
     EXPECT_EQ(files[u"a.zip"], before);
+    EXPECT_EQ(files.files.count(u"b.zip"), 0u);
     EXPECT_EQ(files.liveTemporaries, 0);
     ASSERT_EQ(model.entries().size(), std::size(kEntries) + 1);
     EXPECT_EQ(ExtractEntry(*model.entries().front()), GeneratedSource::Make(3000, 'r'));
