@@ -102,6 +102,14 @@ ResultCode SetEntryTime(EntryRecord* entry, uint64_t time) noexcept {
   uint16_t date = 0;
   uint16_t dosTime = 0;
   RYL_RETURN_IF_FAILED(sys::RylConvertRylTimeToDosDateTime(&date, &dosTime, time));
+  // Data already encrypted under bit 3 carries the time's high byte as its
+  // password check: a different one would make every reader reject the
+  // right password.
+  const uint16_t flags = entry->header.flags;
+  const bool checkedByTime = (flags & kFlagEncrypted) != 0 && (flags & kFlagDataDescriptor) != 0;
+  if (checkedByTime && !entry->pending && (dosTime >> 8) != (entry->header.dosTime >> 8)) {
+    return RYL_E_INVALID_STATE;
+  }
   entry->header.time = time;
   entry->header.dosDate = date;
   entry->header.dosTime = dosTime;

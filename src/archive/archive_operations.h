@@ -47,6 +47,8 @@ struct NewEntryOptions {
 
 [[nodiscard]] ResultCode SetEntryName(EntryRecord* entry, std::u16string_view name) noexcept;
 [[nodiscard]] ResultCode SetEntryComment(EntryRecord* entry, std::u16string_view comment) noexcept;
+// RYL_E_INVALID_STATE for an entry whose data is already encrypted with the
+// time as its password check, when the new time would change that check.
 [[nodiscard]] ResultCode SetEntryTime(EntryRecord* entry, uint64_t time) noexcept;
 
 // Writes the whole model into a temporary file and makes that the file at

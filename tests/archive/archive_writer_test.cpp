@@ -28,6 +28,7 @@
 #include "streams/memory_stream.h"
 #include "streams/positioned_stream.h"
 #include "streams/sequential_stream.h"
+#include "sys/dos_time.h"
 #include "support/result_matchers.h"
 
 namespace ryl::archive {
@@ -294,6 +295,28 @@ TEST(ArchiveWriter, NamesAndCompressionRequestsAreCheckedAsAdded) {
   }
   EntryCompression unused;
   EXPECT_CODE(ResolveCompression(nullptr, &unused), RYL_E_INVALID_ARG);
+
+  // An entry encrypted at once keeps the time its password check was made
+  // with; one written later takes any.
+  MemoryFiles files;
+  core::ObjectPtr<GeneratedSource> source(core::MakeObject<GeneratedSource>(10, 't'));
+  RylZipCompression stored{0, 0};
+  NewEntryOptions options;
+  options.compression = &stored;
+  options.password = reinterpret_cast<const RylChar16*>(u"pw");
+  options.passwordLength = 2;
+  EntryRecord* secret = nullptr;
+  ASSERT_CODE(AddEntryWithSource(&model, &files, source.get(), u"secret", options, &secret), RYL_OK);
+  // 2001-01-01 and twelve hours later: one of them has another high byte
+  // of the DOS time than now.
+  uint64_t other = 126227808000000000ull;
+  uint16_t date = 0;
+  uint16_t time = 0;
+  ASSERT_CODE(sys::RylConvertRylTimeToDosDateTime(&date, &time, other), RYL_OK);
+  if ((time >> 8) == (secret->header.dosTime >> 8)) other += 12ull * 3600 * 10000000;
+  EXPECT_CODE(SetEntryTime(secret, other), RYL_E_INVALID_STATE);
+  secret->pending = true;
+  EXPECT_CODE(SetEntryTime(secret, other), RYL_OK);
 }
 
 TEST(ArchiveWriter, ASaveCopiesExistingEntriesAsTheirStoredBytes) {
