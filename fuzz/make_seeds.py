@@ -4,7 +4,8 @@
 usage: make_seeds.py WORK_DIR OUT_DIR
 
 zip_reader_fuzz gets the archives the test suites make (Info-ZIP zip, 7z and
-bsdtar through their fixture scripts), up to 256 KiB each. The codec targets
+bsdtar through their fixture scripts), up to 256 KiB each; zip_rewrite_fuzz
+those up to 64 KiB. The codec targets
 get small files compressed with zlib (raw deflate) and bz2, behind the
 settings byte their input starts with. The text targets get a few inputs in
 their own layouts. Committed regression inputs live in fuzz/corpus/ and are
@@ -20,6 +21,9 @@ import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 MAX_ARCHIVE = 256 * 1024
+# The writer copies every entry's stored bytes: smaller archives keep each
+# run short.
+MAX_REWRITE_ARCHIVE = 64 * 1024
 
 
 def write(directory, name, data):
@@ -30,7 +34,9 @@ def write(directory, name, data):
 
 def archives(work, out):
     target = os.path.join(out, "zip_reader_fuzz")
+    rewrite = os.path.join(out, "zip_rewrite_fuzz")
     os.makedirs(target, exist_ok=True)
+    os.makedirs(rewrite, exist_ok=True)
     for script, sub in (("tests/zip/make_zip_fixtures.py", "zip"), ("tests/archive/make_fixtures.py", "archive")):
         fixtures = os.path.join(work, sub)
         shutil.rmtree(fixtures, ignore_errors=True)
@@ -43,6 +49,8 @@ def archives(work, out):
                 if name.lower().endswith(".zip") and os.path.getsize(path) <= MAX_ARCHIVE:
                     rel = os.path.relpath(path, fixtures).replace(os.sep, "_")
                     shutil.copyfile(path, os.path.join(target, sub + "_" + rel))
+                    if os.path.getsize(path) <= MAX_REWRITE_ARCHIVE:
+                        shutil.copyfile(path, os.path.join(rewrite, sub + "_" + rel))
 
 
 def plain_texts():

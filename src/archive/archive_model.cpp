@@ -207,7 +207,10 @@ ResultCode ArchiveModel::Load() noexcept {
   carried_ = std::move(directory.skipped);
   comment_ = std::move(directory.comment);
   isZip64_ = directory.zip64.has_value();
-  directoryComplete_ = directory.stop == CentralHeaderResult::kNotAHeader;
+  // A header that is not one ends the walk normally, but before the count
+  // the end record gives it stands where a damaged header lost its signature.
+  const uint64_t listed = entries_.size() + directory.skippedEntries;
+  directoryComplete_ = directory.stop == CentralHeaderResult::kNotAHeader && listed >= directory.totalEntries;
   directoryOffset_ = directory.hasEndRecord ? directory.directoryOffset : 0;
   committedCount_ = entries_.size();
   return RYL_OK;
@@ -237,6 +240,9 @@ ResultCode ArchiveModel::AddEntry(std::u16string_view name, EntryRecord** outEnt
     RYL_RETURN_IF_FAILED(sys::RylGetSystemTime(&header.time));
     RYL_RETURN_IF_FAILED(sys::RylConvertRylTimeToDosDateTime(&header.dosDate, &header.dosTime, header.time));
     RYL_RETURN_IF_FAILED(NormalizeEntryName(name, &header.name, &header.externalAttributes));
+    // "a//b" is stored as "a/b": looked up only as given, it would slip past
+    // an "a/b" already there and give the archive two entries of one name.
+    if (Find(header.name) != nullptr) return RYL_E_ALREADY_EXISTS;
     // Not placed yet (the record's 64-bit offset says so); the 32-bit field
     // stays clear of the ZIP64 marker, which would call for a value in the
     // entry's ZIP64 record.

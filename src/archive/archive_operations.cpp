@@ -73,12 +73,17 @@ ResultCode AddDirectoryEntry(ArchiveModel* model, std::u16string_view name) noex
   if (model == nullptr) return RYL_E_INVALID_ARG;
   EntryRecord* entry = nullptr;
   RYL_RETURN_IF_FAILED(model->AddEntry(name, &entry));
-  const ResultCode made = MakeDirectoryName(&entry->header.name);
+  ResultCode made = MakeDirectoryName(&entry->header.name);
+  // "d" becomes "d/" only now, which may be taken already; the new entry is
+  // the last, so an earlier match is another entry.
+  if (made >= 0 && model->Find(entry->header.name) != entry) made = RYL_E_ALREADY_EXISTS;
   if (made < 0) {
     model->RemoveEntry(entry);
     return made;
   }
   entry->header.externalAttributes = kExternalAttributesDirectory;
+  // Readers expect 2.0 for a directory, as for deflate.
+  entry->header.versionNeeded = kVersionNeededDeflate;
   return RYL_OK;
 }
 
@@ -97,13 +102,22 @@ ResultCode SetEntryTime(EntryRecord* entry, uint64_t time) noexcept {
   uint16_t date = 0;
   uint16_t dosTime = 0;
   RYL_RETURN_IF_FAILED(sys::RylConvertRylTimeToDosDateTime(&date, &dosTime, time));
+  // Data already encrypted under bit 3 carries the time's high byte as its
+  // password check: a different one would make every reader reject the
+  // right password.
+  const uint16_t flags = entry->header.flags;
+  const bool checkedByTime = (flags & kFlagEncrypted) != 0 && (flags & kFlagDataDescriptor) != 0;
+  if (checkedByTime && !entry->pending && (dosTime >> 8) != (entry->header.dosTime >> 8)) {
+    return RYL_E_INVALID_STATE;
+  }
   entry->header.time = time;
   entry->header.dosDate = date;
   entry->header.dosTime = dosTime;
   return RYL_OK;
 }
 
-ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char16_t* path) noexcept {
+ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char16_t* path,
+                      const char16_t* reloadFrom) noexcept {
   if (model == nullptr || path == nullptr) return RYL_E_INVALID_ARG;
   if (!model->directory_complete()) return RYL_E_BAD_FORMAT;
   return core::GuardEntry([&]() -> ResultCode {
@@ -114,12 +128,13 @@ ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char
     RYL_RETURN_IF_FAILED(WriteDirectory(model, temporary.get()));
     // The archive file must be closed before anything can replace it.
     const std::u16string target(path);
+    const std::u16string source(reloadFrom != nullptr ? reloadFrom : u"");
     model->Clear();
     const ResultCode replaced = files.ReplaceWithTemporary(std::move(temporary), target.c_str());
-    if (replaced < 0) {
-      // The file is as it was: the model shows it again.
+    if (replaced < 0 && !source.empty()) {
+      // The archive's own file is as it was: the model shows it again.
       streams::OwnedStream file;
-      if (files.OpenForReading(target.c_str(), &file) >= 0) (void)model->Attach(std::move(file));
+      if (files.OpenForReading(source.c_str(), &file) >= 0) (void)model->Attach(std::move(file));
     }
     return replaced;
   });

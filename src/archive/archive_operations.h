@@ -47,13 +47,17 @@ struct NewEntryOptions {
 
 [[nodiscard]] ResultCode SetEntryName(EntryRecord* entry, std::u16string_view name) noexcept;
 [[nodiscard]] ResultCode SetEntryComment(EntryRecord* entry, std::u16string_view comment) noexcept;
+// RYL_E_INVALID_STATE for an entry whose data is already encrypted with the
+// time as its password check, when the new time would change that check.
 [[nodiscard]] ResultCode SetEntryTime(EntryRecord* entry, uint64_t time) noexcept;
 
 // Writes the whole model into a temporary file and makes that the file at
 // path. On success the model is empty (its archive stream released); on
-// failure the file at path is as it was and the model is reloaded from the
-// path when it had to be cleared already. RYL_E_BAD_FORMAT before anything
+// failure the file at path is as it was and the model, when it had to be
+// cleared already, is reloaded from reloadFrom (the unchanged file it was
+// opened from; empty without one). RYL_E_BAD_FORMAT before anything
 // is written when the save would lose entries the model could not list.
-[[nodiscard]] ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char16_t* path) noexcept;
+[[nodiscard]] ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char16_t* path,
+                                    const char16_t* reloadFrom = nullptr) noexcept;
 
 }  // namespace ryl::archive

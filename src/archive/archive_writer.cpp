@@ -86,7 +86,9 @@ ResultCode WriteEntry(EntryRecord* entry, SeekableStream* out) noexcept {
   RaiseVersionForZip64(&header);
   uint32_t headerLength = 0;
   RYL_RETURN_IF_FAILED(WriteLocalHeader(out, header, &headerLength));
-  if (directory) return RYL_OK;
+  // A directory read from an archive keeps whatever data it had (a tool
+  // may have deflated its empty content): its header says so.
+  if (directory && !entry->fromArchive) return RYL_OK;
   if (entry->pending) {
     if (entry->source == nullptr) return RYL_OK;
     RYL_RETURN_IF_FAILED(WritePendingData(entry, out, headerLength));

@@ -192,8 +192,9 @@ ResultCode RYL_THISCALL ArchiveImpl::Save(const RylChar16* path, uint32_t pathLe
   return core::GuardEntry([&]() -> ResultCode {
     if (path == nullptr || pathLength == 0) return RYL_E_INVALID_ARG;
     const std::u16string target(AsUtf16(path));
-    RYL_RETURN_IF_FAILED(SaveToPath(model_.get(), *files_, target.c_str()));
+    RYL_RETURN_IF_FAILED(SaveToPath(model_.get(), *files_, target.c_str(), path_.empty() ? nullptr : path_.c_str()));
     // The archive shows the file it saved.
+    path_ = target;
     streams::OwnedStream file;
     RYL_RETURN_IF_FAILED(files_->OpenForReading(target.c_str(), &file));
     return model_->Attach(std::move(file));
@@ -245,9 +246,11 @@ ResultCode RYL_THISCALL ZipServiceImpl::OpenArchive(Archive** outArchive, const 
     if (outArchive == nullptr || path == nullptr) return RYL_E_INVALID_ARG;
     core::ObjectPtr<ArchiveModel> model;
     RYL_RETURN_IF_FAILED(OpenArchiveModel(*files_, AsUtf16(path), pathLength, &model));
+    std::u16string ownPath(AsUtf16(path));
     ArchiveImpl* archive = core::MakeObject<ArchiveImpl>(model.get(), files_);
     if (archive == nullptr) return RYL_E_OUT_OF_MEMORY;
     (void)model.release();
+    archive->set_path(std::move(ownPath));
     *outArchive = archive;
     return RYL_OK;
   });

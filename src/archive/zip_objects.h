@@ -70,9 +70,14 @@ class ArchiveImpl final : public Archive {
   ResultCode RYL_THISCALL CreateEnumerator(EntryEnumerator** outEnumerator) override;
   ResultCode RYL_THISCALL Save(const RylChar16* path, uint32_t pathLength) override;
 
+  void set_path(std::u16string path) noexcept { path_ = std::move(path); }
+
  private:
   core::ObjectPtr<ArchiveModel> model_;
   const ArchiveFiles* files_;
+  // The file the model was loaded from (empty for an archive made in
+  // memory): a failed save shows it again.
+  std::u16string path_;
 };
 
 class ZipServiceImpl final : public ZipService {

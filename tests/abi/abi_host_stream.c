@@ -50,7 +50,7 @@ static int32_t THISCALL HsReadAt(AbiHostStream* self, uint64_t offset, void* buf
   return (int32_t)E_NOT_IMPLEMENTED;
 }
 static int32_t THISCALL HsRead(AbiHostStream* self, void* buffer, uint32_t count, uint32_t* done) {
-  uint32_t left = self->length - self->readPosition;
+  uint32_t left = self->readPosition < self->length ? self->length - self->readPosition : 0;
   ++self->reads;
   if (left == 0) return (int32_t)E_END_OF_DATA;
   if (count > left) count = left;
@@ -66,9 +66,12 @@ static int32_t THISCALL HsWriteAt(AbiHostStream* self, uint64_t offset, const vo
 }
 static int32_t THISCALL HsWrite(AbiHostStream* self, const void* buffer, uint32_t count, uint32_t* done) {
   ++self->writes;
-  if (!Reserve(self, self->length + count)) return (int32_t)E_OUT_OF_MEMORY;
-  if (count != 0) memcpy(self->data + self->length, buffer, count);
-  self->length += count;
+  const uint32_t at = self->seekable ? self->readPosition : self->length;
+  if (!Reserve(self, at + count)) return (int32_t)E_OUT_OF_MEMORY;
+  if (at > self->length) memset(self->data + self->length, 0, at - self->length);
+  if (count != 0) memcpy(self->data + at, buffer, count);
+  if (at + count > self->length) self->length = at + count;
+  if (self->seekable) self->readPosition = at + count;
   if (done != NULL) *done = count;
   return 0;
 }
@@ -76,9 +79,17 @@ static int32_t THISCALL HsLength(AbiHostStream* self, uint64_t* value) {
   *value = self->length;
   return 0;
 }
+static int32_t THISCALL HsTell(AbiHostStream* self, uint64_t* value) {
+  *value = self->seekable ? self->readPosition : self->length;
+  return 0;
+}
 static int32_t THISCALL HsSeek(AbiHostStream* self, int64_t offset, uint32_t origin) {
-  (void)self, (void)offset, (void)origin;
-  return (int32_t)E_NOT_IMPLEMENTED;
+  if (!self->seekable) return (int32_t)E_NOT_IMPLEMENTED;
+  const int64_t base = origin == 0 ? 0 : origin == 1 ? (int64_t)self->readPosition : (int64_t)self->length;
+  if (origin > 2) return (int32_t)E_INVALID_ARG;
+  if (base + offset < 0 || base + offset > 0xFFFFFFFF) return (int32_t)E_INVALID_SEEK;
+  self->readPosition = (uint32_t)(base + offset);
+  return 0;
 }
 static int32_t THISCALL HsSetSize(AbiHostStream* self, uint64_t size) {
   if (size > 0xFFFFFFFFu || !Reserve(self, (uint32_t)size)) return (int32_t)E_OUT_OF_MEMORY;
@@ -103,7 +114,7 @@ static int32_t THISCALL HsMap(AbiHostStream* self, uint64_t offset, uint32_t len
 
 /* Release and Dispose do nothing: the stream is the host's, on its stack. */
 static const AbiHostStreamTable kTable = {HsNothing, HsTrue,   HsTrue,   HsTrue,    HsReadAt,  HsRead,
-                                          HsWriteAt, HsWrite,  HsLength, HsSeek,    HsLength,  HsSetSize,
+                                          HsWriteAt, HsWrite,  HsTell,   HsSeek,    HsLength,  HsSetSize,
                                           HsCanSave, HsState,  HsState,  HsMap,     HsNothing};
 
 void AbiHostStreamInit(AbiHostStream* stream, const void* data, uint32_t length) {
@@ -113,6 +124,11 @@ void AbiHostStreamInit(AbiHostStream* stream, const void* data, uint32_t length)
     memcpy(stream->data, data, length);
     stream->length = length;
   }
+}
+
+void AbiHostStreamInitSeekable(AbiHostStream* stream, const void* data, uint32_t length) {
+  AbiHostStreamInit(stream, data, length);
+  stream->seekable = 1;
 }
 
 void AbiHostStreamFree(AbiHostStream* stream) {

@@ -24,120 +24,18 @@
 #include "core/host_text.h"
 #include "core/object_ptr.h"
 #include "hoststreams/memory_host_stream.h"
+#include "support/memory_archive_files.h"
 #include "streams/memory_stream.h"
 #include "streams/positioned_stream.h"
 #include "streams/sequential_stream.h"
+#include "sys/dos_time.h"
 #include "support/result_matchers.h"
 
 namespace ryl::archive {
 namespace {
 
 using Bytes = std::string;
-
-// A file's bytes, shared between the map of files and the streams open on
-// them, so that a stream outlives a replacement of its file.
-class SharedBytesStream final : public streams::PositionedStream<SharedBytesStream> {
- public:
-  SharedBytesStream(std::shared_ptr<Bytes> bytes, int* live) noexcept : bytes_(std::move(bytes)), live_(live) {
-    if (live_ != nullptr) ++*live_;
-  }
-  ~SharedBytesStream() {
-    if (live_ != nullptr) --*live_;
-  }
-  ResultCode RYL_THISCALL GetSize(uint64_t* outSize) override {
-    *outSize = bytes_->size();
-    return RYL_OK;
-  }
-  ResultCode RYL_THISCALL SetSize(uint64_t size) override {
-    bytes_->resize(static_cast<size_t>(size));
-    return RYL_OK;
-  }
-  ResultCode RYL_THISCALL ReadAt(uint64_t offset, void* buffer, uint32_t count, uint32_t* outDone) override {
-    const uint64_t left = offset < bytes_->size() ? bytes_->size() - offset : 0;
-    const auto done = static_cast<uint32_t>(left < count ? left : count);
-    if (done != 0) std::memcpy(buffer, bytes_->data() + offset, done);
-    if (outDone != nullptr) *outDone = done;
-    if (done == 0 && count != 0) return RYL_E_END_OF_DATA;
-    return done < count && outDone == nullptr ? RYL_E_END_OF_DATA : RYL_OK;
-  }
-  ResultCode RYL_THISCALL WriteAt(uint64_t offset, const void* buffer, uint32_t count, uint32_t* outDone) override {
-    if (failWritesFrom_ != 0 && offset + count > failWritesFrom_) return RYL_E_ACCESS_DENIED;
-    if (bytes_->size() < offset + count) bytes_->resize(static_cast<size_t>(offset + count));
-    std::memcpy(bytes_->data() + offset, buffer, count);
-    if (outDone != nullptr) *outDone = count;
-    return RYL_OK;
-  }
-  ResultCode RYL_THISCALL Map(uint64_t, uint32_t, const ObjectReceiver*, uint8_t) override {
-    return RYL_E_NOT_IMPLEMENTED;
-  }
-  ResultCode RYL_THISCALL Close() override { return RYL_OK; }
-  uint8_t RYL_THISCALL IsOpen() override { return 1; }
-  uint8_t RYL_THISCALL CanRead() override { return 1; }
-  uint8_t RYL_THISCALL CanWrite() override { return 1; }
-
-  // A volume that fills: writes reaching past this offset fail.
-  uint64_t failWritesFrom_ = 0;
-
- private:
-  std::shared_ptr<Bytes> bytes_;
-  int* live_;
-};
-
-// Files by path in memory, with the temporary files counted.
-class MemoryFiles final : public ArchiveFiles {
- public:
-  ResultCode OpenForReading(const char16_t* path, streams::OwnedStream* out) const noexcept override {
-    auto& file = files[path];
-    if (!file) file = std::make_shared<Bytes>();
-    return Open(file, nullptr, out);
-  }
-  ResultCode CreateForWriting(const char16_t* path, streams::OwnedStream* out) const noexcept override {
-    files[path] = std::make_shared<Bytes>();
-    return Open(files[path], nullptr, out);
-  }
-  void RemoveIncomplete(const char16_t* path) const noexcept override { files.erase(path); }
-  ResultCode OpenSource(const char16_t* path, bool, streams::OwnedStream* out) const noexcept override {
-    const auto found = files.find(path);
-    if (found == files.end()) return RYL_E_FILE_NOT_FOUND;
-    return Open(found->second, nullptr, out);
-  }
-  ResultCode CreateNew(const char16_t* path, streams::OwnedStream* out) const noexcept override {
-    if (files.count(path) != 0) return RYL_E_ALREADY_EXISTS;
-    return CreateForWriting(path, out);
-  }
-  ResultCode CreateTemporary(streams::OwnedStream* out) const noexcept override {
-    ++temporariesMade;
-    auto bytes = std::make_shared<Bytes>();
-    RYL_RETURN_IF_FAILED(Open(bytes, &liveTemporaries, out));
-    static_cast<SharedBytesStream*>(out->get())->failWritesFrom_ = temporaryCapacity;
-    temporaries[out->get()] = bytes;
-    return RYL_OK;
-  }
-  ResultCode ReplaceWithTemporary(streams::OwnedStream temporary, const char16_t* path) const noexcept override {
-    if (failReplace) return RYL_E_ACCESS_DENIED;
-    files[path] = temporaries[temporary.get()];
-    return RYL_OK;
-  }
-
-  Bytes& operator[](const std::u16string& path) {
-    auto& file = files[path];
-    if (!file) file = std::make_shared<Bytes>();
-    return *file;
-  }
-
-  mutable std::map<std::u16string, std::shared_ptr<Bytes>> files;
-  mutable std::map<SeekableStream*, std::shared_ptr<Bytes>> temporaries;
-  mutable int liveTemporaries = 0;
-  mutable int temporariesMade = 0;
-  bool failReplace = false;
-  uint64_t temporaryCapacity = 0;
-
- private:
-  static ResultCode Open(std::shared_ptr<Bytes> bytes, int* live, streams::OwnedStream* out) noexcept {
-    out->reset(core::MakeObject<SharedBytesStream>(std::move(bytes), live));
-    return *out ? RYL_OK : RYL_E_OUT_OF_MEMORY;
-  }
-};
+using test::MemoryFiles;
 
 // size bytes made by a rule, as a source; reads fail from failAt on.
 class GeneratedSource final : public streams::PositionedStream<GeneratedSource> {
@@ -257,7 +155,9 @@ void WriteSampleArchive(MemoryFiles& files, const std::u16string& path, bool def
     options.defer = defer;
     EntryRecord* entry = nullptr;
     ASSERT_CODE(AddEntryWithSource(&model, &files, sources.back().get(), spec.name, options, &entry), RYL_OK);
-    if (spec.size == 3000) ASSERT_CODE(SetEntryComment(entry, u"an entry comment"), RYL_OK);
+    if (spec.size == 3000) {
+      ASSERT_CODE(SetEntryComment(entry, u"an entry comment"), RYL_OK);
+    }
   }
   ASSERT_CODE(AddDirectoryEntry(&model, u"empty dir"), RYL_OK);
   ASSERT_CODE(model.SetComment(u"the archive comment"), RYL_OK);
@@ -346,7 +246,9 @@ TEST(ArchiveWriter, EveryKindOfEntryReadsBackAsWrittenAndOtherToolsAgree) {
       if (secret && spec.method == kMethodStored) {
         EXPECT_EQ(entry.header.CompressedSize(), spec.size + kEncryptionHeaderSize);
       }
-      if (secret) ASSERT_CODE(entry.SetPassword(u"pass word", -1, 0), RYL_OK);
+      if (secret) {
+        ASSERT_CODE(entry.SetPassword(u"pass word", -1, 0), RYL_OK);
+      }
       EXPECT_EQ(ExtractEntry(entry), GeneratedSource::Make(spec.size, spec.kind));
     }
     EXPECT_EQ(model.entries().back()->header.name, u"empty dir/");
@@ -366,12 +268,14 @@ TEST(ArchiveWriter, NamesAndCompressionRequestsAreCheckedAsAdded) {
     ResultCode expected;
   } names[] = {
       {u"dir/a.txt", RYL_OK},           {u"dir\\a.txt", RYL_E_ALREADY_EXISTS}, {u"DIR/a.txt", RYL_OK},
-      {u"dir//a.txt", RYL_OK},           {u"", RYL_E_INVALID_ARG},              {u"/abs", RYL_E_INVALID_ARG},
+      {u"dir//a.txt", RYL_E_ALREADY_EXISTS}, {u"", RYL_E_INVALID_ARG},          {u"/abs", RYL_E_INVALID_ARG},
       {u"\\abs", RYL_E_INVALID_ARG},     {u"//", RYL_E_INVALID_ARG},
   };
   for (const auto& row : names) EXPECT_CODE(model.AddEntry(row.name, &entry), row.expected) << Narrow(row.name);
-  // "dir//a.txt" is stored as "dir/a.txt": the model now holds it twice,
-  // which only the lookup before normalising lets through.
+  EXPECT_EQ(model.entries().size(), 2u);
+  ASSERT_CODE(AddDirectoryEntry(&model, u"sub"), RYL_OK);
+  EXPECT_CODE(AddDirectoryEntry(&model, u"sub"), RYL_E_ALREADY_EXISTS);
+  EXPECT_CODE(AddDirectoryEntry(&model, u"sub\\"), RYL_E_ALREADY_EXISTS);
   EXPECT_EQ(model.entries().size(), 3u);
 
   const struct {
@@ -391,6 +295,28 @@ TEST(ArchiveWriter, NamesAndCompressionRequestsAreCheckedAsAdded) {
   }
   EntryCompression unused;
   EXPECT_CODE(ResolveCompression(nullptr, &unused), RYL_E_INVALID_ARG);
+
+  // An entry encrypted at once keeps the time its password check was made
+  // with; one written later takes any.
+  MemoryFiles files;
+  core::ObjectPtr<GeneratedSource> source(core::MakeObject<GeneratedSource>(10, 't'));
+  RylZipCompression stored{0, 0};
+  NewEntryOptions options;
+  options.compression = &stored;
+  options.password = reinterpret_cast<const RylChar16*>(u"pw");
+  options.passwordLength = 2;
+  EntryRecord* secret = nullptr;
+  ASSERT_CODE(AddEntryWithSource(&model, &files, source.get(), u"secret", options, &secret), RYL_OK);
+  // 2001-01-01 and twelve hours later: one of them has another high byte
+  // of the DOS time than now.
+  uint64_t other = 126227808000000000ull;
+  uint16_t date = 0;
+  uint16_t time = 0;
+  ASSERT_CODE(sys::RylConvertRylTimeToDosDateTime(&date, &time, other), RYL_OK);
+  if ((time >> 8) == (secret->header.dosTime >> 8)) other += 12ull * 3600 * 10000000;
+  EXPECT_CODE(SetEntryTime(secret, other), RYL_E_INVALID_STATE);
+  secret->pending = true;
+  EXPECT_CODE(SetEntryTime(secret, other), RYL_OK);
 }
 
 TEST(ArchiveWriter, ASaveCopiesExistingEntriesAsTheirStoredBytes) {
@@ -529,8 +455,9 @@ TEST(ArchiveWriter, AFailedSaveLeavesTheArchiveAndNoTemporaryFile) {
     ArchiveModel model;
     OpenModel(files, u"a.zip", &model);
     model.RemoveEntry(model.entries().front().get());
-    EXPECT_CODE(SaveToPath(&model, files, u"a.zip"), RYL_E_ACCESS_DENIED);
+    EXPECT_CODE(SaveToPath(&model, files, u"b.zip", u"a.zip"), RYL_E_ACCESS_DENIED);
     EXPECT_EQ(files[u"a.zip"], before);
+    EXPECT_EQ(files.files.count(u"b.zip"), 0u);
     EXPECT_EQ(files.liveTemporaries, 0);
     ASSERT_EQ(model.entries().size(), std::size(kEntries) + 1);
     EXPECT_EQ(ExtractEntry(*model.entries().front()), GeneratedSource::Make(3000, 'r'));

@@ -207,6 +207,7 @@ def handmade(out):
     damaged = bytearray(stored_archive([(b"damaged.txt", body, 10)]))
     damaged[30 + len(b"damaged.txt") + 5] ^= 0x01
     write(os.path.join(out, "damaged.zip"), bytes(damaged))
+    writer_fixtures(out, body)
     # The same for deflate data whose stream still decodes.
     with zipfile.ZipFile(os.path.join(out, "damaged_deflate.zip"), "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("d.txt", b"x" * 5000)
@@ -219,6 +220,36 @@ def handmade(out):
         raw[local_crc] ^= 0xFF
         f.seek(0)
         f.write(raw)
+
+
+def central_at(archive, index):
+    at = -4
+    for _ in range(index + 1):
+        at = archive.find(b"PK\x01\x02", at + 4)
+    return at
+
+
+def writer_fixtures(out, body):
+    """Archives the writer must carry through a save, or refuse to save."""
+    # Entries the reader skips for their names, between two it lists.
+    entries = [(b"first.txt", body, 10), (b"/absolute.txt", b"absolute\n", 10), (b"//", b"separators\n", 10),
+               (b"last.txt", b"last\n", 10)]
+    write(os.path.join(out, "skipped_names.zip"), stored_archive(entries))
+    # A skipped entry whose local header lies beyond the end of the file.
+    bad_local = bytearray(stored_archive(entries))
+    at = central_at(bad_local, 1)
+    bad_local[at + 42:at + 46] = struct.pack("<I", 0x7FFFFFF0)
+    write(os.path.join(out, "skipped_bad_local.zip"), bytes(bad_local))
+    # A directory the reader cannot read to its end: the second of three
+    # central headers has lost its signature.
+    broken = bytearray(stored_archive([(b"first.txt", body, 10), (b"second.txt", b"2nd\n", 10),
+                                       (b"third.txt", b"3rd\n", 10)]))
+    at = central_at(broken, 1)
+    broken[at:at + 4] = b"PK\x01\x09"
+    write(os.path.join(out, "broken_directory.zip"), bytes(broken))
+    # An archive comment with bytes above 127, in the OEM code page.
+    write(os.path.join(out, "oem_comment.zip"),
+          stored_archive([(b"a.txt", body, 10)], b"caf\x82 \x9c\xe1 \x81ber \xb0\xdb end"))
 
 
 def mutation_bases(out, work):

@@ -1,7 +1,9 @@
 // Damaged archives: a fixed-seed run of bit flips, truncations and length
 // fields set to extremes over small valid archives of every kind. Each
-// damaged archive is opened, listed and extracted; nothing may crash or
-// hang, and every failure must be one of the reader's documented codes.
+// damaged archive is opened, listed and extracted, then gets an entry added
+// and is saved elsewhere; nothing may crash or hang, and every failure must
+// be one of the library's documented codes. A save that succeeds keeps every
+// entry; one that fails leaves no file and no temporary file.
 //
 // The same run also builds as zip_mutation_soak (tests/zip/CMakeLists.txt),
 // which CTest does not run: a long search for crashes, started by hand, e.g.
@@ -107,6 +109,11 @@ Bytes Mutate(const Bytes& base, std::mt19937& rng, int* kind) {
   return data;
 }
 
+// What saving a damaged archive may answer besides success.
+const std::set<uint32_t> kSaveCodes = {0xE001018Bu /* local header or data missing */,
+                                       0xE0010045u /* an entry or the directory cannot be carried */,
+                                       0xE0010001u /* out of memory */};
+
 class ZipMutationTest : public ZipServiceTest {};
 
 TEST_F(ZipMutationTest, DamagedArchivesFailOnlyWithTheReadersCodes) {
@@ -120,6 +127,11 @@ TEST_F(ZipMutationTest, DamagedArchivesFailOnlyWithTheReadersCodes) {
   TempDir temp;
   const std::wstring path = temp.File(L"m.zip");
   const std::wstring target = temp.File(L"m.out");
+  const std::wstring saved = temp.File(L"saved.zip");
+  const std::wstring tmp = temp.File(L"tmp");
+  CreateDirectoryW(tmp.c_str(), nullptr);
+  ScopedTmp scopedTmp(tmp);
+  std::map<uint32_t, int> saveResults;
   std::printf("%d mutations, seed %u\n", kMutations, static_cast<unsigned>(kSeed));
   std::mt19937 rng(kSeed);
   std::map<uint32_t, int> openResults;
@@ -179,7 +191,31 @@ TEST_F(ZipMutationTest, DamagedArchivesFailOnlyWithTheReadersCodes) {
     }
     EXPECT_EQ(listed, archive->GetEntryCount());
     enumerator->Release();
+    SeekableHostStream source(Bytes("added by the writer leg"));
+    const RylZipCompression deflate = {2, 6};
+    EXPECT_CODE(archive->AddEntryFromStream(&source, W(u"writer-leg.txt"), 14, &deflate, nullptr, 0, 0), RYL_OK);
+    const ResultCode save = archive->Save(saved.c_str(), static_cast<uint32_t>(saved.size()));
+    ++saveResults[static_cast<uint32_t>(save)];
+    if (save < 0) {
+      EXPECT_EQ(GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES) << "mutation " << i;
+      if (kSaveCodes.count(static_cast<uint32_t>(save)) == 0 && ++unexpected <= 20) {
+        ADD_FAILURE() << "mutation " << i << " (kind " << kind << ", base " << bases[which] << "): save gave 0x"
+                      << std::hex << static_cast<uint32_t>(save);
+      }
+    } else {
+      EXPECT_EQ(archive->GetEntryCount(), listed + 1) << "mutation " << i << ": the saved archive lost entries";
+      ArchiveEntry* added = nullptr;
+      if (archive->FindEntry(&added, W(u"writer-leg.txt"), 14) == RYL_OK) {
+        Bytes data;
+        EXPECT_CODE(Extract(added, &data), RYL_OK) << "mutation " << i;
+        EXPECT_EQ(data, "added by the writer leg") << "mutation " << i;
+        added->Release();
+      } else {
+        ADD_FAILURE() << "mutation " << i << ": the added entry is not in the saved archive";
+      }
+    }
     archive->Release();
+    DeleteFileW(saved.c_str());
     if (i % 10 == 0 && !firstName.empty()) {
       const std::u16string password = u"zip secret";
       const ResultCode rc =
@@ -194,6 +230,8 @@ TEST_F(ZipMutationTest, DamagedArchivesFailOnlyWithTheReadersCodes) {
   }
   EXPECT_EQ(unexpected, 0);
   EXPECT_EQ(ProcessHandleCount(), handlesBefore);
+  EXPECT_TRUE(LibraryTempFiles(tmp).empty()) << "a temporary file of the library was left behind";
+  EXPECT_GT(saveResults[0], kMutations / 4);
   // The run must exercise both outcomes, or it tests nothing.
   EXPECT_GT(openResults[0], kMutations / 4);
   EXPECT_GT(openResults[0xE001018Bu], 0);
@@ -201,6 +239,7 @@ TEST_F(ZipMutationTest, DamagedArchivesFailOnlyWithTheReadersCodes) {
   EXPECT_GT(extractResults[0xE0010045u], 10);
   for (const auto& [code, count] : openResults) std::printf("open 0x%08X: %d\n", code, count);
   for (const auto& [code, count] : extractResults) std::printf("extract 0x%08X: %d\n", code, count);
+  for (const auto& [code, count] : saveResults) std::printf("save 0x%08X: %d\n", code, count);
 }
 
 }  // namespace

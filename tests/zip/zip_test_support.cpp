@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+
 #include "support/temp_dir.h"
 
 namespace ryl::test {
@@ -38,6 +42,117 @@ std::string Utf8(const RylStringView& view) {
   std::string out(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_UTF8, 0, view.data, static_cast<int>(view.length), out.data(), n, nullptr, nullptr);
   return out;
+}
+
+ResultCode RYL_THISCALL SeekableHostStream::Read(void* buffer, uint32_t count, uint32_t* outDone) {
+  if (position >= readFailsAt) return readFailure;
+  if (position >= data.size()) return RYL_E_END_OF_DATA;
+  uint64_t n = std::min<uint64_t>(count, data.size() - position);
+  n = std::min<uint64_t>(n, readFailsAt - position);
+  std::memcpy(buffer, data.data() + position, static_cast<size_t>(n));
+  position += n;
+  if (outDone != nullptr) *outDone = static_cast<uint32_t>(n);
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL SeekableHostStream::Write(const void* buffer, uint32_t count, uint32_t* outDone) {
+  if (position + count > data.size()) data.resize(static_cast<size_t>(position + count));
+  if (count != 0) std::memcpy(data.data() + position, buffer, count);
+  position += count;
+  if (outDone != nullptr) *outDone = count;
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL SeekableHostStream::Tell(uint64_t* outPosition) {
+  *outPosition = position;
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL SeekableHostStream::Seek(int64_t offset, uint32_t origin) {
+  if (seekFails) return RYL_E_NOT_IMPLEMENTED;
+  const int64_t base = origin == 0 ? 0 : origin == 1 ? static_cast<int64_t>(position) : static_cast<int64_t>(data.size());
+  if (origin > 2) return RYL_E_INVALID_ARG;
+  if (base + offset < 0) return RYL_E_INVALID_SEEK;
+  position = static_cast<uint64_t>(base + offset);
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL SeekableHostStream::GetSize(uint64_t* outSize) {
+  *outSize = data.size();
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL SeekableHostStream::SetSize(uint64_t size) {
+  data.resize(static_cast<size_t>(size));
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL ZerosHostStream::Read(void* buffer, uint32_t count, uint32_t* outDone) {
+  if (position_ >= size_) return RYL_E_END_OF_DATA;
+  const uint64_t n = std::min<uint64_t>(count, size_ - position_);
+  std::memset(buffer, 0, static_cast<size_t>(n));
+  position_ += n;
+  if (outDone != nullptr) *outDone = static_cast<uint32_t>(n);
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL ZerosHostStream::Tell(uint64_t* outPosition) {
+  *outPosition = position_;
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL ZerosHostStream::Seek(int64_t offset, uint32_t origin) {
+  const int64_t base = origin == 0 ? 0 : origin == 1 ? static_cast<int64_t>(position_) : static_cast<int64_t>(size_);
+  if (origin > 2) return RYL_E_INVALID_ARG;
+  if (base + offset < 0) return RYL_E_INVALID_SEEK;
+  position_ = static_cast<uint64_t>(base + offset);
+  return RYL_OK;
+}
+
+ResultCode RYL_THISCALL ZerosHostStream::GetSize(uint64_t* outSize) {
+  *outSize = size_;
+  return RYL_OK;
+}
+
+ScopedTmp::ScopedTmp(const std::wstring& directory) {
+  wchar_t old[MAX_PATH + 1];
+  const DWORD n = GetEnvironmentVariableW(L"TMP", old, MAX_PATH + 1);
+  had_ = n != 0 && n <= MAX_PATH;
+  if (had_) old_.assign(old, n);
+  SetEnvironmentVariableW(L"TMP", directory.c_str());
+}
+
+ScopedTmp::~ScopedTmp() { SetEnvironmentVariableW(L"TMP", had_ ? old_.c_str() : nullptr); }
+
+std::vector<std::wstring> LibraryTempFiles(const std::wstring& directory) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((directory + L"\\vqz-*.tmp").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.emplace_back(data.cFileName);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  return names;
+}
+
+std::wstring FullVolume(std::string* whyNot) {
+  char unixPath[1024];
+  const DWORD n = GetEnvironmentVariableA("RYL_FS_VOLUMES", unixPath, sizeof unixPath);
+  if (n == 0 || n >= sizeof unixPath) {
+    *whyNot = "RYL_FS_VOLUMES is not set (the CTest fixture fs_volumes sets it)";
+    return {};
+  }
+  std::wstring dosPath = L"Z:";
+  for (DWORD i = 0; i < n; ++i) dosPath += unixPath[i] == '/' ? L'\\' : static_cast<wchar_t>(unixPath[i]);
+  std::istringstream lines(ReadWholeFile(dosPath));
+  std::string line, full, reason = "volumes.txt names no 1 MiB drive";
+  while (std::getline(lines, line)) {
+    if (line.rfind("full=", 0) == 0) full = line.substr(5);
+    if (line.rfind("full_reason=", 0) == 0) reason = line.substr(12);
+  }
+  if (full.empty()) *whyNot = reason;
+  return std::wstring(full.begin(), full.end());
 }
 
 void ZipServiceTest::SetUp() {
