@@ -36,18 +36,7 @@ done
 "$RUNNER" --check || { echo "zip_create: $RUNNER cannot run rylcli here" >&2; exit 1; }
 mkdir -p "$WORK"
 
-win() { echo "Z:${1//\//\\}"; }
-
-# Wall-clock seconds of a command. Output goes to a file, not
-# /dev/null: under Wine a line written to /dev/null costs far more than one
-# written to a file, which would time Wine's device handling.
-seconds() {
-  local start stop
-  start=$(date +%s.%N)
-  "$@" >"$WORK/last.out" 2>"$WORK/last.err" || { echo "failed: $*" >&2; cat "$WORK/last.err" >&2; return 1; }
-  stop=$(date +%s.%N)
-  python3 -c "print('%.3f' % ($stop - $start))"
-}
+. "$HERE/bench/zip_bench_common.sh"
 
 median() { python3 -c "import statistics, sys; print('%.3f' % statistics.median(map(float, sys.argv[1:])))" "$@"; }
 

@@ -42,19 +42,7 @@ done
 [ -f "$RYLCLI" ] || { echo "zip_extract_bench: no $RYLCLI; build first" >&2; exit 1; }
 mkdir -p "$WORK"
 
-win() { echo "Z:${1//\//\\}"; }
-
-# Wall-clock seconds of a command. Its output goes to a file, not /dev/null:
-# under Wine a line written to /dev/null costs far more than one written to a
-# file or pipe (a 100,000-line listing took 5 s against 0.6 s), which would
-# time Wine's device handling rather than the program.
-seconds() {
-  local start stop
-  start=$(date +%s.%N)
-  "$@" >"$WORK/last.out" 2>"$WORK/last.err" || { echo "failed: $*" >&2; cat "$WORK/last.err" >&2; exit 1; }
-  stop=$(date +%s.%N)
-  python3 -c "print('%.3f' % ($stop - $start))"
-}
+. "$HERE/bench/zip_bench_common.sh"
 
 # --- inputs (fixed seed; made once) -----------------------------------------
 if [ ! -f "$WORK/mixed.zip" ]; then
