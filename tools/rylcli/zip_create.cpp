@@ -104,7 +104,8 @@ int CreateArchive(RootFactory* root, const ZipOptions& options) {
     if (!writer.Create(root)) return 1;
     const ResultCode opened = writer.get()->OpenFile(temporary.c_str(), static_cast<int32_t>(temporary.size()));
     if (RylFailed(opened)) {
-      std::fprintf(stderr, "rylcli: cannot create '%s': %s\n", Utf8(temporary).c_str(), DescribeResult(opened));
+      std::fprintf(stderr, "rylcli: cannot create '%s' (the new archive's temporary file): %s\n",
+                   Utf8(temporary).c_str(), DescribeResult(opened));
       return 1;
     }
     if (!WriteAll(writer.get(), items, options, true)) return 1;
