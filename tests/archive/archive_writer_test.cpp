@@ -87,7 +87,7 @@ class GeneratedSource final : public streams::PositionedStream<GeneratedSource> 
   uint64_t failAt_;
 };
 
-struct EntrySpec {
+struct EntryKind {
   const char16_t* name;
   uint64_t size;
   char kind;
@@ -98,7 +98,7 @@ struct EntrySpec {
 
 // Every method and level, passwords, empty data, a UTF-8 name and a
 // request that resolves to stored.
-const EntrySpec kEntries[] = {
+const EntryKind kEntries[] = {
     {u"stored.bin", 3000, 'r', {0, 6}, nullptr, kMethodStored},
     {u"level0.txt", 3000, 't', {kSelectorDeflate, 0}, nullptr, kMethodStored},
     {u"level1.txt", 70000, 't', {kSelectorDeflate, 1}, nullptr, kMethodDeflate},
@@ -146,16 +146,16 @@ std::u16string Normalized(const char16_t* name) {
 void WriteSampleArchive(MemoryFiles& files, const std::u16string& path, bool defer) {
   ArchiveModel model;
   std::vector<core::ObjectPtr<GeneratedSource>> sources;
-  for (const EntrySpec& spec : kEntries) {
-    sources.emplace_back(core::MakeObject<GeneratedSource>(spec.size, spec.kind));
+  for (const EntryKind& row : kEntries) {
+    sources.emplace_back(core::MakeObject<GeneratedSource>(row.size, row.kind));
     NewEntryOptions options;
-    options.compression = &spec.compression;
-    options.password = reinterpret_cast<const RylChar16*>(spec.password);
-    options.passwordLength = spec.password != nullptr ? -1 : 0;
+    options.compression = &row.compression;
+    options.password = reinterpret_cast<const RylChar16*>(row.password);
+    options.passwordLength = row.password != nullptr ? -1 : 0;
     options.defer = defer;
     EntryRecord* entry = nullptr;
-    ASSERT_CODE(AddEntryWithSource(&model, &files, sources.back().get(), spec.name, options, &entry), RYL_OK);
-    if (spec.size == 3000) {
+    ASSERT_CODE(AddEntryWithSource(&model, &files, sources.back().get(), row.name, options, &entry), RYL_OK);
+    if (row.size == 3000) {
       ASSERT_CODE(SetEntryComment(entry, u"an entry comment"), RYL_OK);
     }
   }
@@ -232,24 +232,24 @@ TEST(ArchiveWriter, EveryKindOfEntryReadsBackAsWrittenAndOtherToolsAgree) {
     EXPECT_EQ(model.comment(), u"the archive comment");
     const Bytes& bytes = files[u"a.zip"];
     for (size_t i = 0; i < std::size(kEntries); ++i) {
-      const EntrySpec& spec = kEntries[i];
+      const EntryKind& row = kEntries[i];
       EntryRecord& entry = *model.entries()[i];
       SCOPED_TRACE(Narrow(entry.header.name));
-      EXPECT_EQ(entry.header.name, Normalized(spec.name));
-      EXPECT_EQ(entry.header.method, spec.method);
-      EXPECT_EQ(entry.header.versionNeeded, spec.method == kMethodDeflate ? 20 : 10);
-      const bool secret = spec.password != nullptr;
+      EXPECT_EQ(entry.header.name, Normalized(row.name));
+      EXPECT_EQ(entry.header.method, row.method);
+      EXPECT_EQ(entry.header.versionNeeded, row.method == kMethodDeflate ? 20 : 10);
+      const bool secret = row.password != nullptr;
       EXPECT_EQ(entry.header.flags & (kFlagEncrypted | kFlagDataDescriptor),
                 secret ? kFlagEncrypted | kFlagDataDescriptor : 0);
       // Bit 11 agrees between the two headers.
       EXPECT_EQ(LocalFlags(bytes, entry), entry.header.flags);
-      if (secret && spec.method == kMethodStored) {
-        EXPECT_EQ(entry.header.CompressedSize(), spec.size + kEncryptionHeaderSize);
+      if (secret && row.method == kMethodStored) {
+        EXPECT_EQ(entry.header.CompressedSize(), row.size + kEncryptionHeaderSize);
       }
       if (secret) {
         ASSERT_CODE(entry.SetPassword(u"pass word", -1, 0), RYL_OK);
       }
-      EXPECT_EQ(ExtractEntry(entry), GeneratedSource::Make(spec.size, spec.kind));
+      EXPECT_EQ(ExtractEntry(entry), GeneratedSource::Make(row.size, row.kind));
     }
     EXPECT_EQ(model.entries().back()->header.name, u"empty dir/");
     EXPECT_EQ(model.entries().back()->header.externalAttributes, kExternalAttributesDirectory);
