@@ -87,13 +87,26 @@ ResultCode AddDirectoryEntry(ArchiveModel* model, std::u16string_view name) noex
   return RYL_OK;
 }
 
+// Setting the text an entry already has keeps its stored bytes; any other
+// text drops them, and the save encodes name and comment afresh.
 ResultCode SetEntryName(EntryRecord* entry, std::u16string_view name) noexcept {
-  return NormalizeEntryName(name, &entry->header.name, &entry->header.externalAttributes);
+  CentralHeaderImage& header = entry->header;
+  std::u16string before;
+  RYL_RETURN_IF_FAILED(core::GuardEntry([&] {
+    before = header.name;
+    return RYL_OK;
+  }));
+  RYL_RETURN_IF_FAILED(NormalizeEntryName(name, &header.name, &header.externalAttributes));
+  if (header.name != before) header.storedTexts.reset();
+  return RYL_OK;
 }
 
 ResultCode SetEntryComment(EntryRecord* entry, std::u16string_view comment) noexcept {
+  CentralHeaderImage& header = entry->header;
+  if (header.comment == comment) return RYL_OK;
   return core::GuardEntry([&] {
-    entry->header.comment.assign(comment);
+    header.comment.assign(comment);
+    header.storedTexts.reset();
     return RYL_OK;
   });
 }

@@ -72,6 +72,14 @@ CentralHeaderResult BuildImage(const CentralHeaderFields& fields, const std::vec
   image->internalAttributes = fields.internalAttributes;
   image->externalAttributes = attributes;
   image->localHeaderOffset = fields.localHeaderOffset;
+  // A name the reader had to normalise (backslashes, doubled separators)
+  // is written back in its normal form, so only an unchanged one keeps its
+  // bytes.
+  if (normalizedName == decodedName) {
+    image->storedTexts.emplace();
+    image->storedTexts->name.assign(name, name + fields.nameLength);
+    image->storedTexts->comment.assign(comment, comment + fields.commentLength);
+  }
   image->name = std::move(normalizedName);
   image->comment = std::move(decodedComment);
   image->time = time;

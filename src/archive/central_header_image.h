@@ -3,6 +3,14 @@
 // the texts in UTF-16, the library's 64-bit time beside the DOS pair, the
 // kept extra records and the entry's ZIP64 record. The directory reader
 // produces these and the record writers consume them.
+//
+// The texts' stored bytes ride along for an entry read from an archive.
+// Decoding is not reversible in general: tools store UTF-8 without bit 11
+// (read as OEM), or invalid UTF-8 under it (read loosely), and encoding the
+// decoded text again would rename the entry for every other reader. So the
+// writers put back the bytes as read, with bit 11 as read, until the name or
+// the comment is changed; then both are encoded afresh, since one bit
+// covers both.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +42,14 @@ struct CentralHeaderImage {
 
   std::u16string name;
   std::u16string comment;
+  struct StoredTexts {
+    std::vector<uint8_t> name;
+    std::vector<uint8_t> comment;
+    bool operator==(const StoredTexts&) const = default;
+  };
+  // Set by the reader when the stored name needed no normalising; cleared
+  // by whatever changes name or comment.
+  std::optional<StoredTexts> storedTexts;
   uint64_t time = 0;
   std::vector<ExtraRecord> extras;
   std::optional<Zip64ExtendedInfo> zip64;

@@ -15,6 +15,7 @@ namespace {
 // same value: readers compare them, and a comment only the central header
 // holds still decides how its bytes are read.
 uint16_t FlagsFor(const CentralHeaderImage& image) noexcept {
+  if (image.storedTexts) return image.flags;
   const bool utf8 = NeedsUtf8Flag(image.name) || NeedsUtf8Flag(image.comment);
   return static_cast<uint16_t>((image.flags & ~kFlagUtf8) | (utf8 ? kFlagUtf8 : 0));
 }
@@ -22,6 +23,23 @@ uint16_t FlagsFor(const CentralHeaderImage& image) noexcept {
 ResultCode EncodeText(std::u16string_view text, std::vector<uint8_t>* out) noexcept {
   RYL_RETURN_IF_FAILED(EncodeEntryText(text, out));
   return out->size() > kMaxFieldLength ? RYL_E_VALUE_TOO_LARGE : RYL_OK;
+}
+
+// The stored bytes while the entry keeps them, the text encoded otherwise.
+ResultCode NameBytes(const CentralHeaderImage& image, std::vector<uint8_t>* out) noexcept {
+  if (!image.storedTexts) return EncodeText(image.name, out);
+  return core::GuardEntry([&] {
+    *out = image.storedTexts->name;
+    return RYL_OK;
+  });
+}
+
+ResultCode CommentBytes(const CentralHeaderImage& image, std::vector<uint8_t>* out) noexcept {
+  if (!image.storedTexts) return EncodeText(image.comment, out);
+  return core::GuardEntry([&] {
+    *out = image.storedTexts->comment;
+    return RYL_OK;
+  });
 }
 
 // Header, then the variable parts, into one buffer.
@@ -46,7 +64,7 @@ ResultCode WriteBytes(SeekableStream* stream, const std::vector<uint8_t>& bytes,
 ResultCode BuildLocalHeader(const CentralHeaderImage& image, std::vector<uint8_t>* out) noexcept {
   if (out == nullptr || !HasConsistentZip64(image)) return RYL_E_INVALID_ARG;
   std::vector<uint8_t> name;
-  RYL_RETURN_IF_FAILED(EncodeText(image.name, &name));
+  RYL_RETURN_IF_FAILED(NameBytes(image, &name));
   Zip64ExtendedInfo sizes;
   const bool hasSizes =
       image.zip64 && (image.zip64->uncompressedSize.has_value() || image.zip64->compressedSize.has_value());
@@ -80,8 +98,8 @@ ResultCode BuildCentralHeader(const CentralHeaderImage& image, std::vector<uint8
   std::vector<uint8_t> name;
   std::vector<uint8_t> comment;
   std::vector<uint8_t> extra;
-  RYL_RETURN_IF_FAILED(EncodeText(image.name, &name));
-  RYL_RETURN_IF_FAILED(EncodeText(image.comment, &comment));
+  RYL_RETURN_IF_FAILED(NameBytes(image, &name));
+  RYL_RETURN_IF_FAILED(CommentBytes(image, &comment));
   RYL_RETURN_IF_FAILED(EncodeExtraField(image.extras, image.zip64 ? &*image.zip64 : nullptr, &extra));
 
   CentralHeaderFields fields;

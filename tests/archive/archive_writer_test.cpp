@@ -6,6 +6,7 @@
 // streaming writer into a stream that cannot seek.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -357,6 +358,124 @@ TEST(ArchiveWriter, ASaveCopiesExistingEntriesAsTheirStoredBytes) {
     ASSERT_CODE(copy->OpenStoredData(&newData), RYL_OK);
     const uint64_t size = old->header.CompressedSize();
     EXPECT_EQ(before.substr(old->dataOffset, size), after.substr(copy->dataOffset, size)) << Narrow(old->header.name);
+  }
+}
+
+// Name and comment bytes as another tool stored them, and what a save
+// makes of them: bytes kept while the texts are untouched (UTF-8 without
+// bit 11 as Info-ZIP writes it, invalid UTF-8 under bit 11, OEM), a name
+// the reader normalised written in its normal form, and both texts encoded
+// afresh as UTF-8 once either is changed. Whether invalid UTF-8 is listed
+// (decoded loosely) or carried as a header the reader skips depends on the
+// platform's decoder; either way its bytes must survive.
+struct StoredTextCase {
+  const char* name;
+  const char* comment;
+  uint16_t flags;
+  const char16_t* newName;     // SetName before the save, when set
+  const char16_t* newComment;  // SetComment before the save, when set
+  bool setSameComment;         // SetComment with the text the entry has
+  const char* savedName;
+  const char* savedComment;
+  uint16_t savedBit11;
+};
+constexpr StoredTextCase kStoredTexts[] = {
+    {"\xc3\xbc" "ber.txt", "", 0, nullptr, nullptr, false, "\xc3\xbc" "ber.txt", "", 0},
+    {"bad\xff.txt", "\xfe", kFlagUtf8, nullptr, nullptr, false, "bad\xff.txt", "\xfe", kFlagUtf8},
+    {"\x81" "ber.txt", "\x81", 0, nullptr, nullptr, false, "\x81" "ber.txt", "\x81", 0},
+    {"same.txt", "\x81", 0, nullptr, nullptr, true, "same.txt", "\x81", 0},
+    {"dir\\x.txt", "", 0, nullptr, nullptr, false, "dir/x.txt", "", 0},
+    {"plain.txt", "\x81", 0, nullptr, u"\u00e9", false, "plain.txt", "\xc3\xa9", kFlagUtf8},
+    {"old.txt", "", 0, u"renamed-\u00fc.txt", nullptr, false, "renamed-\xc3\xbc.txt", "", kFlagUtf8},
+    {"ascii.txt", "", kFlagUtf8, u"ascii2.txt", nullptr, false, "ascii2.txt", "", 0},
+};
+
+Bytes Le(uint32_t value, int bytes) {
+  Bytes out;
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i));
+  return out;
+}
+
+// A stored entry's local and central header; the CRC is not checked by a
+// save, which copies the data as stored.
+Bytes RawLocal(const Bytes& name, uint16_t flags, const Bytes& data) {
+  const auto size = static_cast<uint32_t>(data.size());
+  return Le(kLocalHeaderSignature, 4) + Le(10, 2) + Le(flags, 2) + Le(0, 2) + Le(0x6000, 2) + Le(0x2821, 2) +
+         Le(0, 4) + Le(size, 4) + Le(size, 4) + Le(static_cast<uint32_t>(name.size()), 2) + Le(0, 2) + name + data;
+}
+
+Bytes RawCentral(const Bytes& name, const Bytes& comment, uint16_t flags, uint32_t size, uint32_t offset) {
+  return Le(kCentralHeaderSignature, 4) + Le(20, 2) + Le(10, 2) + Le(flags, 2) + Le(0, 2) + Le(0x6000, 2) +
+         Le(0x2821, 2) + Le(0, 4) + Le(size, 4) + Le(size, 4) + Le(static_cast<uint32_t>(name.size()), 2) +
+         Le(0, 2) + Le(static_cast<uint32_t>(comment.size()), 2) + Le(0, 2) + Le(0, 2) + Le(0x20, 4) +
+         Le(offset, 4) + name + comment;
+}
+
+Bytes ArchiveOfRows() {
+  Bytes body;
+  Bytes directory;
+  for (const StoredTextCase& row : kStoredTexts) {
+    directory += RawCentral(row.name, row.comment, row.flags, 5, static_cast<uint32_t>(body.size()));
+    body += RawLocal(row.name, row.flags, "hello");
+  }
+  const auto count = static_cast<uint32_t>(std::size(kStoredTexts));
+  return body + directory + Le(kEndRecordSignature, 4) + Le(0, 4) + Le(count, 2) + Le(count, 2) +
+         Le(static_cast<uint32_t>(directory.size()), 4) + Le(static_cast<uint32_t>(body.size()), 4) + Le(0, 2);
+}
+
+// The central headers of a small archive as stored, with the flags and
+// name of the local header each points at.
+struct RawEntry {
+  uint16_t flags;
+  Bytes name;
+  Bytes comment;
+  uint16_t localFlags;
+  Bytes localName;
+};
+std::vector<RawEntry> RawEntriesOf(const Bytes& archive) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(archive.data());
+  const size_t end = archive.size() - kEndRecordSize;
+  std::vector<RawEntry> entries;
+  for (size_t at = LoadLe32(bytes + end + 16); at < end && LoadLe32(bytes + at) == kCentralHeaderSignature;) {
+    const uint16_t nameLength = LoadLe16(bytes + at + 28);
+    const uint16_t extraLength = LoadLe16(bytes + at + 30);
+    const uint16_t commentLength = LoadLe16(bytes + at + 32);
+    const uint32_t local = LoadLe32(bytes + at + 42);
+    entries.push_back({LoadLe16(bytes + at + 8), archive.substr(at + kCentralHeaderSize, nameLength),
+                       archive.substr(at + kCentralHeaderSize + nameLength + extraLength, commentLength),
+                       LoadLe16(bytes + local + 6),
+                       archive.substr(local + kLocalHeaderSize, LoadLe16(bytes + local + 26))});
+    at += kCentralHeaderSize + nameLength + extraLength + commentLength;
+  }
+  return entries;
+}
+
+TEST(ArchiveWriter, ASaveKeepsStoredNameBytesUntilTheTextChanges) {
+  MemoryFiles files;
+  files[u"a.zip"] = ArchiveOfRows();
+  ArchiveModel model;
+  OpenModel(files, u"a.zip", &model);
+  for (const StoredTextCase& row : kStoredTexts) {
+    if (row.newName == nullptr && row.newComment == nullptr && !row.setSameComment) continue;
+    const Bytes ascii = row.name;  // the rows that change something have ASCII names
+    EntryRecord* entry = model.Find(std::u16string(ascii.begin(), ascii.end()));
+    ASSERT_NE(entry, nullptr) << row.name;
+    if (row.newName != nullptr) ASSERT_CODE(SetEntryName(entry, row.newName), RYL_OK);
+    if (row.newComment != nullptr) ASSERT_CODE(SetEntryComment(entry, row.newComment), RYL_OK);
+    if (row.setSameComment) ASSERT_CODE(SetEntryComment(entry, std::u16string(entry->header.comment)), RYL_OK);
+  }
+  ASSERT_CODE(SaveToPath(&model, files, u"b.zip"), RYL_OK);
+
+  const std::vector<RawEntry> saved = RawEntriesOf(files[u"b.zip"]);
+  ASSERT_EQ(saved.size(), std::size(kStoredTexts));
+  for (const StoredTextCase& row : kStoredTexts) {
+    SCOPED_TRACE(row.savedName);
+    auto found = std::find_if(saved.begin(), saved.end(), [&](const RawEntry& e) { return e.name == row.savedName; });
+    ASSERT_NE(found, saved.end());
+    EXPECT_EQ(found->comment, row.savedComment);
+    EXPECT_EQ(found->flags & kFlagUtf8, row.savedBit11);
+    EXPECT_EQ(found->localName, row.savedName);
+    EXPECT_EQ(found->localFlags & kFlagUtf8, row.savedBit11);
   }
 }
 
