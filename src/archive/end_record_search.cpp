@@ -4,6 +4,7 @@
 
 #include "archive/byte_order.h"
 #include "archive/stream_io.h"
+#include "archive/zip_extra_field.h"
 #include "archive/zip_text.h"
 #include "core/entry_guard.h"
 #include "core/result_helpers.h"
@@ -55,6 +56,21 @@ ResultCode ScanBackwardsForSignature(SeekableStream* stream, uint64_t start, uin
   });
 }
 
+namespace {
+
+// A record whose comment ends exactly where the stream does. The signature
+// can also occur inside an archive's comment (an archive stored in the
+// comment of another, or plain chance); such a false record's own comment
+// length does not reach the end.
+bool EndsTheStream(SeekableStream* stream, uint64_t offset, uint64_t streamSize) noexcept {
+  EndRecordBytes bytes;
+  EndRecord record;
+  return ReadExactAt(stream, offset, bytes.data(), kEndRecordSize) >= 0 && DecodeEndRecord(bytes.data(), &record) &&
+         offset + kEndRecordSize + record.commentLength == streamSize;
+}
+
+}  // namespace
+
 ResultCode FindEndRecord(SeekableStream* stream, EndRecordLocation* out) noexcept {
   if (stream == nullptr || out == nullptr) return RYL_E_INVALID_ARG;
   const ResultCode seek = stream->Seek(-kEndRecordSearchStart, RYL_SEEK_END);
@@ -65,11 +81,26 @@ ResultCode FindEndRecord(SeekableStream* stream, EndRecordLocation* out) noexcep
   RYL_RETURN_IF_FAILED(seek);
   uint64_t start = 0;
   RYL_RETURN_IF_FAILED(stream->Tell(&start));
-  std::optional<uint64_t> found;
-  RYL_RETURN_IF_FAILED(ScanBackwardsForSignature(stream, start, kEndRecordSignature, &found));
-  if (!found) return RYL_E_END_OF_DATA;
-  RYL_RETURN_IF_FAILED(SeekTo(stream, *found));
-  *out = {true, *found};
+  const uint64_t streamSize = start + kEndRecordSearchStart;
+  std::optional<uint64_t> last;
+  RYL_RETURN_IF_FAILED(ScanBackwardsForSignature(stream, start, kEndRecordSignature, &last));
+  if (!last) return RYL_E_END_OF_DATA;
+  // The last signature whose record ends the stream wins; only a record
+  // within a maximal comment's reach of the end can. When none does (bytes
+  // appended after the archive), the last signature stands, as before.
+  const uint64_t lowest =
+      streamSize > kEndRecordSize + kMaxFieldLength ? streamSize - kEndRecordSize - kMaxFieldLength : 0;
+  uint64_t chosen = *last;
+  for (std::optional<uint64_t> candidate = last; candidate && *candidate >= lowest;) {
+    if (EndsTheStream(stream, *candidate, streamSize)) {
+      chosen = *candidate;
+      break;
+    }
+    if (*candidate == 0) break;
+    RYL_RETURN_IF_FAILED(ScanBackwardsForSignature(stream, *candidate - 1, kEndRecordSignature, &candidate));
+  }
+  RYL_RETURN_IF_FAILED(SeekTo(stream, chosen));
+  *out = {true, chosen};
   return RYL_OK;
 }
 

@@ -1,10 +1,12 @@
 // Finding the directory from the end of an archive. The end record is the
 // last end-record signature at or before 18 bytes from the end of the
-// stream, however far back that is: the scan has no distance limit, so an
-// archive with a maximal comment, or with the signature's bytes inside its
-// comment, is found exactly where a byte-by-byte backwards scan would find
-// it. The scan reads in blocks that grow as it goes, so a stream without
-// the signature is read once, in a few hundred reads per gigabyte.
+// stream whose record, comment included, ends exactly at the stream's end;
+// the signature's bytes inside an archive comment therefore do not hide the
+// real record before them. When no record within a maximal comment's reach
+// ends the stream (bytes appended after an archive), the last signature
+// found stands, however far back it is. The scan reads in blocks that grow
+// as it goes, so a stream without the signature is read once, in a few
+// hundred reads per gigabyte.
 #pragma once
 
 #include <cstdint>

@@ -92,24 +92,42 @@ TEST(FindEndRecord, TheEmptyArchiveIs22BytesWithNoEntries) {
   EXPECT_FALSE(directory.zip64.has_value());
 }
 
-TEST(FindEndRecord, ASignatureInsideTheCommentWinsBecauseTheScanRunsFromTheEnd) {
+TEST(FindEndRecord, ASignatureInsideTheCommentLosesToTheRecordThatEndsTheStream) {
   const Bytes entry = test::CentralBytes({});
-  // The false record sits 22 bytes before the end: it is read as the end
-  // record, and its zero fields describe an empty directory at 0.
-  const Bytes falseRecord = kEndSignature + Bytes(18, '\0');
-  const Bytes archive = test::ArchiveOf("", {entry}, "comment " + falseRecord);
-  const ZipDirectory directory = test::DirectoryOf(archive);
-  EXPECT_EQ(directory.endRecordOffset, archive.size() - 22);
-  EXPECT_EQ(directory.endRecord.totalEntries, 0u);
-  // A false signature too close to the end to hold a record is still found,
-  // and then the record cannot be read.
-  const Bytes cut = test::ArchiveOf("", {entry}, "comment " + kEndSignature + Bytes(15, 'z'));
-  auto stream = test::StreamOver(cut);
-  EndRecordLocation location;
-  ASSERT_CODE(FindEndRecord(stream.get(), &location), RYL_OK);
-  EXPECT_EQ(location.offset, cut.size() - 19);
-  ZipDirectory untouched;
-  EXPECT_CODE(ReadZipDirectory(stream.get(), &untouched), RYL_E_END_OF_DATA);
+  struct Case {
+    const char* what;
+    Bytes comment;
+    bool realRecordWins;
+  };
+  const Case cases[] = {
+      // A whole empty archive inside the comment, text after it: its own
+      // comment length does not reach the end.
+      {"record mid-comment", "x " + test::EndRecordBytes(0, 0, 0) + " tail", true},
+      // Too close to the end to hold a record at all.
+      {"cut signature", "comment " + kEndSignature + Bytes(15, 'z'), true},
+      // A comment length that overshoots the end.
+      {"overshooting length", kEndSignature + Bytes(16, '\0') + test::Le16(900) + "ab", true},
+      // A false record of no comment 22 bytes from the end ends the stream
+      // as well as the real one does; the later one is taken.
+      {"record at the very end", "comment " + test::EndRecordBytes(0, 0, 0), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Bytes archive = test::ArchiveOf("", {entry}, c.comment);
+    const size_t real = archive.size() - 22 - c.comment.size();
+    const ZipDirectory directory = test::DirectoryOf(archive);
+    if (c.realRecordWins) {
+      EXPECT_EQ(directory.endRecordOffset, real);
+      EXPECT_EQ(directory.entries.size(), 1u);
+    } else {
+      EXPECT_EQ(directory.endRecordOffset, archive.size() - 22);
+    }
+  }
+  // Bytes appended after an archive: no record ends the stream, and the
+  // last signature stands as it always did.
+  const Bytes padded = test::ArchiveOf("", {entry}) + Bytes(40, 'p');
+  EXPECT_EQ(test::DirectoryOf(padded).endRecordOffset, padded.size() - 62);
+  EXPECT_EQ(test::DirectoryOf(padded).entries.size(), 1u);
 }
 
 TEST(FindEndRecord, CommentLongerThanTheStreamFailsWithoutTouchingOutputs) {
