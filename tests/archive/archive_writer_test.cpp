@@ -365,9 +365,8 @@ TEST(ArchiveWriter, ASaveCopiesExistingEntriesAsTheirStoredBytes) {
 // makes of them: bytes kept while the texts are untouched (UTF-8 without
 // bit 11 as Info-ZIP writes it, invalid UTF-8 under bit 11, OEM), a name
 // the reader normalised written in its normal form, and both texts encoded
-// afresh as UTF-8 once either is changed. Whether invalid UTF-8 is listed
-// (decoded loosely) or carried as a header the reader skips depends on the
-// platform's decoder; either way its bytes must survive.
+// afresh as UTF-8 once either is changed. Invalid UTF-8 is not listed but
+// carried as a header the reader skips; its bytes must survive too.
 struct StoredTextCase {
   const char* name;
   const char* comment;

@@ -59,6 +59,9 @@ TEST(EntryNamesMatch, TreatsBothSeparatorsAsEqualButKeepsCase) {
 }
 
 TEST(ZipText, EntryTextsAreUtf8UnderBit11AndOemOtherwise) {
+#ifndef _WIN32
+  GTEST_SKIP() << "the portable build stands in ISO-8859-1 for the OEM code page; this checks code page 437";
+#endif
   const uint8_t oem[] = {0x82, 0x9C, 'x'};  // code page 437
   std::u16string text;
   ASSERT_CODE(DecodeEntryText(oem, sizeof oem, false, &text), RYL_OK);

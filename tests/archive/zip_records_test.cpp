@@ -262,6 +262,9 @@ TEST(ZipRecordWriter, RefusesWhatWouldBeMisreadOrCannotBeCounted) {
 }
 
 TEST(ZipRecordWriter, ArchiveCommentGoesOutInTheOemCodePageItIsReadIn) {
+#ifndef _WIN32
+  GTEST_SKIP() << "the portable build stands in ISO-8859-1 for the OEM code page; this checks code page 437";
+#endif
   auto stream = test::StreamOver("");
   ASSERT_CODE(WriteEndRecord(stream.get(), EndRecord{}, u"caf\u00e9"), RYL_OK);
   const Bytes bytes = test::ContentsOf(stream.get());
