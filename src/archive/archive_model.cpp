@@ -141,12 +141,20 @@ ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
   }
   sys::RylMiniHashCrc32 crc;
   crc.Initialize();
+  const bool decoded = header.method == kMethodStored || header.method == kMethodDeflate ||
+                       header.method == kMethodBzip2;
+  const uint64_t expected = header.UncompressedSize();
   uint64_t total = 0;
   for (;;) {
     uint32_t done = 0;
     const ResultCode read = data_->Read(buffer.data(), kCopyBufferSize, &done);
     if (read < 0 && !core::IsEndOfData(read)) return read;
     if (done != 0) {
+      // A decoder runs on for as long as its data says. Data that decodes
+      // past the stated size is damaged or built to fill the disk (a few
+      // bytes can inflate to gigabytes), so nothing beyond that size
+      // reaches the destination.
+      if (decoded && done > expected - total) return RYL_E_BAD_FORMAT;
       crc.Add(buffer.data(), done);
       total += done;
       uint32_t written = 0;
@@ -155,9 +163,7 @@ ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
     }
     if (read < 0 || read == RYL_S_END_OF_DATA || done == 0) break;
   }
-  const bool decoded = header.method == kMethodStored || header.method == kMethodDeflate ||
-                       header.method == kMethodBzip2;
-  if (decoded && (crc.Get() != header.crc32 || total != header.UncompressedSize())) return RYL_E_BAD_FORMAT;
+  if (decoded && (crc.Get() != header.crc32 || total != expected)) return RYL_E_BAD_FORMAT;
   return RYL_OK;
 }
 

@@ -51,9 +51,12 @@ inline constexpr uint16_t kZip64Marker16 = 0xFFFF;
 
 // Entries the reader can deliver: everything up to 2.0, and the ZIP64
 // versions 4.5 and 4.6, whose records it understands (4.6 is what bzip2
-// writers put there).
+// writers put there). The version is the low byte: some writers copy their
+// host system into the high byte, as in "version made by" (0x0314 is 2.0
+// from Unix), and such plain entries are no harder to read.
 [[nodiscard]] constexpr bool IsExtractVersionSupported(uint16_t versionNeeded) noexcept {
-  return versionNeeded <= 20 || versionNeeded == 45 || versionNeeded == 46;
+  const uint16_t version = versionNeeded & 0xFF;
+  return version <= 20 || version == 45 || version == 46;
 }
 
 struct LocalHeaderFields {

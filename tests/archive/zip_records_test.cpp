@@ -67,6 +67,9 @@ TEST(ZipRecords, ExtractVersionGateTakesUpTo20And45And46Only) {
   EXPECT_TRUE(IsExtractVersionSupported(45));
   EXPECT_TRUE(IsExtractVersionSupported(46));
   for (uint16_t v : {21, 44, 47, 51, 63, 0x031E, 0xFFFF}) EXPECT_FALSE(IsExtractVersionSupported(v)) << v;
+  // A host system in the high byte does not change the version.
+  for (uint16_t v : {0x0314, 0x0A14, 0x0300, 0x032D, 0x0B2E}) EXPECT_TRUE(IsExtractVersionSupported(v)) << v;
+  for (uint16_t v : {0x0315, 0x0333, 0x03FF}) EXPECT_FALSE(IsExtractVersionSupported(v)) << v;
 }
 
 CentralHeaderImage SampleImage() {
