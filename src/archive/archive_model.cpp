@@ -204,7 +204,9 @@ ResultCode ArchiveModel::Load() noexcept {
       return RYL_E_OUT_OF_MEMORY;
     }
     record->owner = this;
-    record->localHeaderOffset = image.LocalHeaderOffset();
+    const uint64_t stored = image.LocalHeaderOffset();
+    // A hostile offset that cannot move stays where it is and fails to read.
+    record->localHeaderOffset = stored <= ~uint64_t{0} - directory.prefixLength ? stored + directory.prefixLength : stored;
     record->newLocalHeaderOffset = record->localHeaderOffset;
     record->header = std::move(image);
     record->fromArchive = true;
@@ -218,6 +220,7 @@ ResultCode ArchiveModel::Load() noexcept {
   const uint64_t listed = entries_.size() + directory.skippedEntries;
   directoryComplete_ = directory.stop == CentralHeaderResult::kNotAHeader && listed >= directory.totalEntries;
   directoryOffset_ = directory.hasEndRecord ? directory.directoryOffset : 0;
+  prefixLength_ = directory.prefixLength;
   committedCount_ = entries_.size();
   return RYL_OK;
 }
@@ -230,6 +233,7 @@ void ArchiveModel::Clear() noexcept {
   isZip64_ = false;
   directoryComplete_ = true;
   directoryOffset_ = 0;
+  prefixLength_ = 0;
   stream_ = nullptr;
   owned_.reset();
 }

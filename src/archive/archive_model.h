@@ -122,6 +122,10 @@ class ArchiveModel {
   bool directory_complete() const noexcept { return directoryComplete_; }
   // Where the loaded directory began: the end of the last entry's data.
   uint64_t directory_offset() const noexcept { return directoryOffset_; }
+  // Bytes in front of the loaded archive that its stored offsets do not
+  // count (a self-extractor's program). The model's own offsets are from the
+  // start of the stream; a save keeps these bytes in front.
+  uint64_t prefix_length() const noexcept { return prefixLength_; }
 
  private:
   [[nodiscard]] ResultCode Load() noexcept;
@@ -133,6 +137,7 @@ class ArchiveModel {
   bool isZip64_ = false;
   bool directoryComplete_ = true;
   uint64_t directoryOffset_ = 0;
+  uint64_t prefixLength_ = 0;
   streams::OwnedStream owned_;
   SeekableStream* stream_ = nullptr;
 };

@@ -136,6 +136,7 @@ ResultCode SaveToPath(ArchiveModel* model, const ArchiveFiles& files, const char
   return core::GuardEntry([&]() -> ResultCode {
     streams::OwnedStream temporary;
     RYL_RETURN_IF_FAILED(files.CreateTemporary(&temporary));
+    RYL_RETURN_IF_FAILED(CopyPrefix(model, temporary.get()));
     RYL_RETURN_IF_FAILED(WriteEntries(model, temporary.get(), 0));
     RYL_RETURN_IF_FAILED(CopyCarriedRecords(model, temporary.get()));
     RYL_RETURN_IF_FAILED(WriteDirectory(model, temporary.get()));

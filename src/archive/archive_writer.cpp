@@ -99,6 +99,13 @@ ResultCode WriteEntry(EntryRecord* entry, SeekableStream* out) noexcept {
   return WriteFinishedData(entry, out);
 }
 
+// Where a carried header's local record starts in the model's stream;
+// kZip64Marker32 when its offset is in a ZIP64 record.
+uint64_t CarriedRecordStart(ArchiveModel* model, const RawCentralHeader& raw) noexcept {
+  const uint32_t stored = raw.StoredLocalHeaderOffset();
+  return stored == kZip64Marker32 ? kZip64Marker32 : stored + model->prefix_length();
+}
+
 // Where each carried header's local record ends: at the next local header
 // of any entry, or where the old directory began.
 uint64_t CarriedRecordEnd(ArchiveModel* model, uint64_t start) noexcept {
@@ -107,13 +114,21 @@ uint64_t CarriedRecordEnd(ArchiveModel* model, uint64_t start) noexcept {
     if (entry->fromArchive && entry->localHeaderOffset > start) end = std::min(end, entry->localHeaderOffset);
   }
   for (const RawCentralHeader& raw : model->carried()) {
-    const uint64_t offset = raw.StoredLocalHeaderOffset();
+    const uint64_t offset = CarriedRecordStart(model, raw);
     if (offset > start) end = std::min(end, offset);
   }
   return end;
 }
 
 }  // namespace
+
+ResultCode CopyPrefix(ArchiveModel* model, SeekableStream* out) noexcept {
+  if (model == nullptr || out == nullptr) return RYL_E_INVALID_ARG;
+  if (model->prefix_length() == 0) return RYL_OK;
+  if (model->stream() == nullptr) return RYL_E_INVALID_STATE;
+  streams::WindowStream window(model->stream(), 0, model->prefix_length());
+  return CopyRaw(&window, out, model->prefix_length());
+}
 
 ResultCode WriteEntries(ArchiveModel* model, SeekableStream* out, size_t first) noexcept {
   if (model == nullptr || out == nullptr) return RYL_E_INVALID_ARG;
@@ -126,7 +141,7 @@ ResultCode WriteEntries(ArchiveModel* model, SeekableStream* out, size_t first) 
 ResultCode CopyCarriedRecords(ArchiveModel* model, SeekableStream* out) noexcept {
   if (model == nullptr || out == nullptr) return RYL_E_INVALID_ARG;
   for (RawCentralHeader& raw : model->carried()) {
-    const uint64_t start = raw.StoredLocalHeaderOffset();
+    const uint64_t start = CarriedRecordStart(model, raw);
     const uint64_t end = CarriedRecordEnd(model, start);
     if (start == kZip64Marker32 || start >= end || model->stream() == nullptr) return RYL_E_BAD_FORMAT;
     RYL_RETURN_IF_FAILED(out->Tell(&raw.newLocalHeaderOffset));

@@ -11,6 +11,11 @@
 
 namespace ryl::archive {
 
+// The bytes in front of a loaded archive (a self-extractor's program), so
+// that a save keeps them; the entries then follow, with offsets counted from
+// the start of the file, as other tools write such archives.
+[[nodiscard]] ResultCode CopyPrefix(ArchiveModel* model, SeekableStream* out) noexcept;
+
 // Writes the entries from index first on at out's position and marks every
 // entry committed. Pending entries keep their source: until a save has
 // replaced the file, the model must still describe every entry. A pending entry without flag bit 3 has its local header

@@ -88,6 +88,24 @@ CentralHeaderResult BuildImage(const CentralHeaderFields& fields, const std::vec
   return CentralHeaderResult::kEntry;
 }
 
+bool HasCentralSignatureAt(SeekableStream* stream, uint64_t offset) noexcept {
+  uint8_t signature[4];
+  return ReadExactAt(stream, offset, signature, 4) >= 0 && LoadLe32(signature) == kCentralHeaderSignature;
+}
+
+// How many bytes precede the archive. The directory ends where the end
+// records begin, so with its stored size it must start at recordsAt - size;
+// a stored offset short of that with no header at it was counted from the
+// start of an archive that was later put behind other data.
+uint64_t PrefixLength(SeekableStream* stream, const ZipDirectory& directory) noexcept {
+  const uint64_t recordsAt = directory.zip64 ? directory.zip64->recordOffset : directory.endRecordOffset;
+  if (directory.directorySize == 0 || directory.directorySize > recordsAt) return 0;
+  const uint64_t expected = recordsAt - directory.directorySize;
+  if (expected <= directory.directoryOffset) return 0;
+  if (HasCentralSignatureAt(stream, directory.directoryOffset) || !HasCentralSignatureAt(stream, expected)) return 0;
+  return expected - directory.directoryOffset;
+}
+
 }  // namespace
 
 uint32_t RawCentralHeader::StoredLocalHeaderOffset() const noexcept {
@@ -162,6 +180,9 @@ ResultCode ReadZipDirectory(SeekableStream* stream, ZipDirectory* out) noexcept 
       directory.directorySize = directory.zip64->record.directorySize;
       directory.totalEntries = directory.zip64->record.totalEntries;
     }
+
+    directory.prefixLength = PrefixLength(stream, directory);
+    directory.directoryOffset += directory.prefixLength;
 
     BufferedStreamReader reader(stream, directory.directoryOffset);
     for (;;) {

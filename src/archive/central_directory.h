@@ -55,8 +55,15 @@ struct ZipDirectory {
   std::u16string comment;
   // Set when the archive is ZIP64: a locator led to a ZIP64 end record.
   std::optional<Zip64Location> zip64;
-  // From the ZIP64 end record when there is one, else from the end record.
+  // From the ZIP64 end record when there is one, else from the end record;
+  // the offset moved by prefixLength.
   uint64_t directoryOffset = 0;
+  // Bytes in front of the archive (a self-extractor's program, a stub) that
+  // its stored offsets do not count: the directory was found prefixLength
+  // bytes after the offset the end record gives, where the end record's own
+  // position and the directory's size put it. Every stored local header
+  // offset is short by as much.
+  uint64_t prefixLength = 0;
   uint64_t directorySize = 0;
   uint64_t totalEntries = 0;
   std::vector<CentralHeaderImage> entries;
@@ -70,7 +77,10 @@ struct ZipDirectory {
   uint64_t stopOffset = 0;
 };
 
-// Loads the directory of stream. Fails only when the end record is missing
+// Loads the directory of stream. When no central header starts at the
+// stated directory offset but one starts where the directory must lie (its
+// size before the end record), the archive has data in front: the walk
+// starts there and prefixLength says by how much. Fails only when the end record is missing
 // or cannot be read whole (RYL_E_END_OF_DATA), when the stream fails while
 // the end record is sought, or when memory runs out; whatever goes wrong in
 // the ZIP64 records or the central headers only shortens the list. The

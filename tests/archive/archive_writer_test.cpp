@@ -516,6 +516,63 @@ TEST(ArchiveWriter, HeadersTheReaderCannotListAreCarriedThroughASave) {
   EXPECT_EQ(saved.substr(offset, 40 + compressed), original.substr(oldOffset, 40 + compressed));
 }
 
+// What every entry of a model delivers, encrypted ones with the sample's
+// password.
+std::vector<Bytes> ContentsOfEntries(ArchiveModel& model) {
+  std::vector<Bytes> contents;
+  for (auto& entry : model.entries()) {
+    if ((entry->header.flags & kFlagEncrypted) != 0) EXPECT_CODE(entry->SetPassword(u"pass word", -1, 0), RYL_OK);
+    contents.push_back(ExtractEntry(*entry));
+  }
+  return contents;
+}
+
+TEST(ArchiveWriter, AnArchiveBehindAStubIsReadWholeAndASaveKeepsTheStub) {
+  MemoryFiles files;
+  WriteSampleArchive(files, u"a.zip", false);
+  // With a header the reader cannot list, whose record a save carries.
+  files[u"plain.zip"] = WithNameReplaced(files[u"a.zip"], "level6.bin", "/evel6.bin");
+  const Bytes stub = "MZ" + Bytes(5000, 's');
+  files[u"sfx.zip"] = stub + files[u"plain.zip"];
+
+  ArchiveModel plain;
+  OpenModel(files, u"plain.zip", &plain);
+  EXPECT_EQ(plain.prefix_length(), 0u);
+  ArchiveModel model;
+  OpenModel(files, u"sfx.zip", &model);
+  EXPECT_EQ(model.prefix_length(), stub.size());
+  ASSERT_EQ(model.entries().size(), plain.entries().size());
+  EXPECT_EQ(model.carried().size(), 1u);
+  EXPECT_TRUE(model.directory_complete());
+  const std::vector<Bytes> expected = ContentsOfEntries(plain);
+  EXPECT_EQ(ContentsOfEntries(model), expected);
+
+  ASSERT_CODE(AddDirectoryEntry(&model, u"added"), RYL_OK);
+  ASSERT_CODE(SaveToPath(&model, files, u"saved.zip"), RYL_OK);
+  const Bytes saved = files[u"saved.zip"];
+  EXPECT_EQ(saved.substr(0, stub.size()), stub);
+  // Saved with offsets from the start of the file: nothing to correct.
+  ArchiveModel reopened;
+  OpenModel(files, u"saved.zip", &reopened);
+  EXPECT_EQ(reopened.prefix_length(), 0u);
+  ASSERT_EQ(reopened.entries().size(), expected.size() + 1);
+  EXPECT_EQ(reopened.carried().size(), 1u);
+  std::vector<Bytes> contents = ContentsOfEntries(reopened);
+  contents.pop_back();
+  EXPECT_EQ(contents, expected);
+  const uint32_t carriedAt = reopened.carried().front().StoredLocalHeaderOffset();
+  EXPECT_EQ(saved.substr(carriedAt + 30, 10), "/evel6.bin");
+#ifndef _WIN32
+  CheckWithOtherTools(saved, "behind-stub");
+#endif
+  // An empty archive behind a stub has no directory to find and stays empty.
+  files[u"empty.zip"] = stub + Le(kEndRecordSignature, 4) + Bytes(18, '\0');
+  ArchiveModel empty;
+  OpenModel(files, u"empty.zip", &empty);
+  EXPECT_EQ(empty.prefix_length(), 0u);
+  EXPECT_TRUE(empty.entries().empty());
+}
+
 TEST(ArchiveWriter, ASaveThatWouldLoseEntriesIsRefusedAndChangesNothing) {
   MemoryFiles files;
   WriteSampleArchive(files, u"a.zip", false);
