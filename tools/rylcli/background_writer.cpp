@@ -74,6 +74,10 @@ void BackgroundWriter::Run() {
     if (job.close) {
       if (!CloseHandle(file.handle) && file.error == 0) file.error = GetLastError();
       file.handle = INVALID_HANDLE_VALUE;
+      if (file.error == 0 && !file.replaces.empty() &&
+          !MoveFileExW(file.path.c_str(), file.replaces.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        file.error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+      }
       // A partial or corrupt file must not pass for the entry.
       if (file.error != 0) DeleteFileW(file.path.c_str());
       file.done = true;

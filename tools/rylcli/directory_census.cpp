@@ -83,6 +83,7 @@ DirectoryCensus TakeCensus(uint64_t fileSize, const ReadAt& read) {
   uint8_t e[kEndSize];
   if (!read(end, e, kEndSize)) return census;
   census.endRecordFound = true;
+  census.endRecordOffset = end;
   census.multiDisk = Le16(e + 4) != 0 || Le16(e + 6) != 0 || Le16(e + 8) != Le16(e + 10);
   census.declaredEntries = Le16(e + 10);
   census.declaredDirectorySize = Le32(e + 12);

@@ -30,6 +30,7 @@ struct DirectoryCensus {
   bool endRecordFound = false;
   bool multiDisk = false;        // the end record names another disk
   bool zip64 = false;
+  uint64_t endRecordOffset = 0;
   uint64_t declaredEntries = 0;  // as the end records give them
   uint64_t directoryOffset = 0;  // from the start of the file
   uint64_t declaredDirectorySize = 0;

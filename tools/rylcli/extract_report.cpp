@@ -27,7 +27,8 @@ int ExtractReport::PrintReady() {
       std::fprintf(stderr, "failed: %s: %s\n", front.name.c_str(), DescribeResult(FromWin32(front.file->error)));
       ++failures_;
     } else {
-      std::printf("extracted: %s\n", front.name.c_str());
+      std::printf("extracted: %s%s\n", front.name.c_str(),
+                  front.file->replaces.empty() ? "" : " (replaced the existing file)");
     }
     lines_.pop_front();
   }

@@ -8,6 +8,12 @@
 
 namespace rylcli {
 
+// The methods the library decodes; entries of any other are delivered as
+// their stored bytes, which are not the file.
+inline bool IsReadableMethod(uint32_t method) {
+  return method == RYL_ZIP_METHOD_STORED || method == RYL_ZIP_METHOD_DEFLATE || method == RYL_ZIP_METHOD_BZIP2;
+}
+
 // Calls visit(entry, name) for every entry in directory order. The entry is
 // the enumerator's: it is valid only during the call.
 template <typename Visit>

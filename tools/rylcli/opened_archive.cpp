@@ -4,11 +4,22 @@
 
 #include <cstdio>
 
+#include "entry_path_rules.h"
 #include "module_session.h"
+#include "terminal_text.h"
 #include "utf8_text.h"
+#include "win32_result.h"
 
 namespace rylcli {
 namespace {
+
+// A path that opens a device: the \\.\ form that a bare device name
+// becomes when made full, or a last component that names one.
+bool NamesDevice(const std::wstring& path) {
+  if (path.compare(0, 4, L"\\\\.\\") == 0) return true;
+  const size_t slash = path.find_last_of(L"\\/");
+  return NamesReservedDevice(slash == std::wstring::npos ? path : path.substr(slash + 1));
+}
 
 bool Fail(const char* what, ResultCode rc) {
   std::fprintf(stderr, "rylcli: %s: %s\n", what, DescribeResult(rc));
@@ -35,13 +46,43 @@ bool OpenedArchive::MakeZipService(RootFactory* root) {
 }
 
 bool OpenedArchive::Open(RootFactory* root, const std::wstring& path) {
-  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    std::fprintf(stderr, "rylcli: no archive at '%s'\n", Utf8(path).c_str());
+  const std::string shown = Printable(path);
+  if (NamesDevice(path)) {
+    std::fprintf(stderr, "rylcli: '%s' names a device, not an archive\n", shown.c_str());
+    return false;
+  }
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    std::fprintf(stderr, "rylcli: no archive at '%s'\n", shown.c_str());
+    return false;
+  }
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    std::fprintf(stderr, "rylcli: '%s' is a directory, not an archive\n", shown.c_str());
+    return false;
+  }
+  // The library reads a file shorter than an end record as an empty
+  // archive, which is right for a host that is about to fill it; a file
+  // to read from is not an archive at all.
+  if (data.nFileSizeHigh == 0 && data.nFileSizeLow < 22) {
+    std::fprintf(stderr, "rylcli: '%s' is not a ZIP archive (%lu bytes, shorter than any archive)\n", shown.c_str(),
+                 static_cast<unsigned long>(data.nFileSizeLow));
     return false;
   }
   if (!MakeZipService(root)) return false;
   const ResultCode rc = service_->OpenArchive(&archive_, path.c_str(), static_cast<uint32_t>(path.size()));
-  if (RylFailed(rc)) return Fail("cannot open the archive", rc);
+  if (RylFailed(rc)) {
+    if (rc == RYL_E_END_OF_DATA) {
+      std::fprintf(stderr, "rylcli: '%s' is not a ZIP archive (no end of central directory record)\n",
+                   shown.c_str());
+      return false;
+    }
+    return Fail("cannot open the archive", rc);
+  }
+  if (!audit_.Take(path)) {
+    std::fprintf(stderr, "rylcli: cannot read '%s': %s\n", shown.c_str(), DescribeResult(FromWin32(GetLastError())));
+    return false;
+  }
+  audit_.Match(archive_);
   return true;
 }
 

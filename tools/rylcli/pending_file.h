@@ -13,6 +13,9 @@ namespace rylcli {
 struct PendingFile {
   HANDLE handle = INVALID_HANDLE_VALUE;
   std::wstring path;
+  // When set, path is a new file beside this one, renamed over it once
+  // complete; a failure leaves this one as it was.
+  std::wstring replaces;
   std::atomic<DWORD> error{0};
   std::atomic<bool> done{false};
 };

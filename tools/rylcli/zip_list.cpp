@@ -1,5 +1,7 @@
 // rylcli zip list: the archive comment, then size, compressed size, method,
-// time, name and comment of each entry, and a total.
+// time, name and comment of each entry, and a total. Headers the library
+// left out and faults of the directory follow on stderr, and make the exit
+// code 1.
 #include <windows.h>
 
 #include <cstdio>
@@ -7,18 +9,19 @@
 
 #include "for_each_entry.h"
 #include "opened_archive.h"
+#include "terminal_text.h"
 #include "utf8_text.h"
 #include "zip_subcommands.h"
 
 namespace rylcli {
 namespace {
 
-const char* MethodName(uint32_t method) {
+std::string MethodName(uint32_t method) {
   switch (method) {
     case RYL_ZIP_METHOD_STORED: return "stored";
     case RYL_ZIP_METHOD_DEFLATE: return "deflate";
     case RYL_ZIP_METHOD_BZIP2: return "bzip2";
-    default: return "other";
+    default: return "m" + std::to_string(method);
   }
 }
 
@@ -43,25 +46,35 @@ int ListArchive(RootFactory* root, const ZipOptions& options) {
   Archive* archive = opened.archive();
   RylStringView comment = {nullptr, 0};
   archive->GetComment(&comment);
-  if (comment.length != 0) std::printf("comment: %s\n", Utf8(WideText(comment)).c_str());
+  if (comment.length != 0) std::printf("comment: %s\n", Printable(WideText(comment)).c_str());
+  if (opened.audit().prefix_length() != 0) {
+    std::printf("data in front of the archive: %llu bytes (a self-extractor or a stub)\n",
+                static_cast<unsigned long long>(opened.audit().prefix_length()));
+  }
   std::printf("%12s %12s %-8s %-19s %s\n", "size", "compressed", "method", "modified", "name");
   uint64_t total = 0;
   uint32_t count = 0;
+  uint32_t unsupported = 0;
   ForEachEntry(archive, [&](ArchiveEntry* entry, const std::wstring& name) {
     const uint64_t size = entry->GetUncompressedSize();
     total += size;
     ++count;
     std::printf("%12llu %12llu %-8s ", static_cast<unsigned long long>(size),
-                static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry->GetMethod()));
+                static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry->GetMethod()).c_str());
     PrintTime(entry->GetTime());
-    std::printf(" %s%s", Utf8(name).c_str(), entry->IsEncrypted() ? " (encrypted)" : "");
+    std::printf(" %s%s", Printable(name).c_str(), entry->IsEncrypted() ? " (encrypted)" : "");
+    if (!IsReadableMethod(entry->GetMethod())) {
+      std::printf(" (unsupported method)");
+      ++unsupported;
+    }
     RylStringView entryComment = {nullptr, 0};
     entry->GetComment(&entryComment);
-    if (entryComment.length != 0) std::printf("  [%s]", Utf8(WideText(entryComment)).c_str());
+    if (entryComment.length != 0) std::printf("  [%s]", Printable(WideText(entryComment)).c_str());
     std::printf("\n");
   });
   std::printf("%12llu %u entries\n", static_cast<unsigned long long>(total), count);
-  return 0;
+  if (unsupported != 0) std::printf("%u entries use a method rylcli cannot decode\n", unsupported);
+  return opened.audit().ReportProblems() == 0 ? 0 : 1;
 }
 
 }  // namespace rylcli

@@ -25,6 +25,7 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
   options.command = argv[0];
   std::vector<std::wstring> positional;
   bool writeOptions = false;
+  bool extractOptions = false;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const wchar_t* arg = argv[i];
@@ -38,6 +39,15 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
     } else if (std::wcscmp(arg, L"-c") == 0 && i + 1 < argc) {
       options.comment = argv[++i];
       options.hasComment = writeOptions = true;
+    } else if (std::wcscmp(arg, L"-n") == 0 || std::wcscmp(arg, L"-o") == 0) {
+      options.neverOverwrite = arg[1] == L'n';
+      extractOptions = true;
+    } else if (std::wcscmp(arg, L"--max-total") == 0 && i + 1 < argc) {
+      wchar_t* end = nullptr;
+      const wchar_t* text = argv[++i];
+      options.maxTotal = std::wcstoull(text, &end, 10);
+      if (end == text || *end != 0 || options.maxTotal == 0) return false;
+      extractOptions = true;
     } else if (std::wcscmp(arg, L"-j") == 0) {
       options.bzip2 = writeOptions = true;
     } else if (IsLevel(arg)) {
@@ -52,6 +62,7 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
   const bool writes = command == L"create" || command == L"add";
   if (positional.empty() || (!reads && !writes && command != L"extract" && command != L"delete") ||
       (reads && positional.size() != 1) || (!reads && positional.size() < 2) || (writeOptions && !writes) ||
+      (extractOptions && command != L"extract") ||
       (options.hasPassword && (command == L"delete" || (writes && options.password.empty())))) {
     return false;
   }
@@ -77,7 +88,7 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
 void PrintZipUsage() {
   std::fprintf(stderr,
                "usage: rylcli zip list ARCHIVE\n"
-               "       rylcli zip extract [-p PASSWORD] ARCHIVE DIRECTORY [NAME...]\n"
+               "       rylcli zip extract [-p PASSWORD] [-n|-o] [--max-total BYTES] ARCHIVE DIRECTORY [NAME...]\n"
                "       rylcli zip test [-p PASSWORD] ARCHIVE\n"
                "       rylcli zip create [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE|- PATH...\n"
                "       rylcli zip add [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE PATH...\n"
@@ -86,7 +97,10 @@ void PrintZipUsage() {
                "relative to each PATH's parent): -0 stores, -1..-9 deflate at that level\n"
                "(default 6), -j uses bzip2, -p encrypts, -c sets the archive comment.\n"
                "create - writes the archive to standard output. add replaces entries of\n"
-               "the same name. -- ends the options.\n");
+               "the same name. extract replaces existing files (-o) or keeps them (-n);\n"
+               "of entries that land on one file the later wins, or the first with -n;\n"
+               "--max-total refuses archives whose entries declare more bytes. -- ends\n"
+               "the options.\n");
 }
 
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options) {

@@ -23,6 +23,12 @@ struct ZipOptions {
   bool bzip2 = false;
   std::wstring comment;  // the archive comment, with -c
   bool hasComment = false;
+  // extract: -n keeps existing files (and the first of entries that land on
+  // one file); -o replaces them (the default, said explicitly).
+  bool neverOverwrite = false;
+  // extract: --max-total BYTES refuses an extraction whose entries declare
+  // more; 0 for no limit.
+  uint64_t maxTotal = 0;
 };
 
 // Reads "COMMAND [OPTIONS] ARCHIVE [ARGUMENTS...]"; false when the arguments
