@@ -4,7 +4,8 @@
 usage: make_seeds.py WORK_DIR OUT_DIR
 
 zip_reader_fuzz gets the archives the test suites make (Info-ZIP zip, 7z and
-bsdtar through their fixture scripts), up to 256 KiB each; zip_rewrite_fuzz
+bsdtar through their fixture scripts), up to 256 KiB each; zip_rewrite_fuzz and
+zip_census_fuzz
 those up to 64 KiB. The codec targets
 get small files compressed with zlib (raw deflate) and bz2, behind the
 settings byte their input starts with. The text targets get a few inputs in
@@ -35,8 +36,10 @@ def write(directory, name, data):
 def archives(work, out):
     target = os.path.join(out, "zip_reader_fuzz")
     rewrite = os.path.join(out, "zip_rewrite_fuzz")
+    census = os.path.join(out, "zip_census_fuzz")
     os.makedirs(target, exist_ok=True)
     os.makedirs(rewrite, exist_ok=True)
+    os.makedirs(census, exist_ok=True)
     for script, sub in (("tests/zip/make_zip_fixtures.py", "zip"), ("tests/archive/make_fixtures.py", "archive")):
         fixtures = os.path.join(work, sub)
         shutil.rmtree(fixtures, ignore_errors=True)
@@ -51,6 +54,7 @@ def archives(work, out):
                     shutil.copyfile(path, os.path.join(target, sub + "_" + rel))
                     if os.path.getsize(path) <= MAX_REWRITE_ARCHIVE:
                         shutil.copyfile(path, os.path.join(rewrite, sub + "_" + rel))
+                        shutil.copyfile(path, os.path.join(census, sub + "_" + rel))
 
 
 def plain_texts():
