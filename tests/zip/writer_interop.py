@@ -22,39 +22,24 @@ import time
 import zipfile
 import zlib
 
+from cli_harness import check, failures, rylcli_runner, skip_unless_runnable, win
+
 WINE_RUN, RYLCLI, WORK = sys.argv[1:4]
 ONLY = set(sys.argv[4:])
-failures = []
-
-# A machine that cannot run 32-bit programs cannot run rylcli: skip, as the
-# wrapper says why (exit 77 is CTest's skip code for this test).
-if subprocess.run([WINE_RUN, "--check"]).returncode != 0:
-    sys.exit(77)
+skip_unless_runnable(WINE_RUN)
 for tool in ("unzip", "7z", "bsdtar", "zip"):
     if shutil.which(tool) is None:
         print("writer_interop: %s is missing (scripts/install-toolchain.sh installs it)" % tool)
         sys.exit(1)
+run_rylcli = rylcli_runner(WINE_RUN, RYLCLI)
 
 PASSWORD = "s3cret pw"
 COMMENT = "Gr\u00fc\u00dfe \u00bd caf\u00e9"  # every character has an OEM (437) byte
 
 
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAILED: " + message, flush=True)
-    return condition
-
-
-def win(path):
-    return "Z:" + path.replace("/", "\\")
-
-
 def rylcli(*args, binary_stdout=False):
-    result = subprocess.run([WINE_RUN, RYLCLI, "zip"] + [str(a) for a in args], capture_output=True,
-                            stdin=subprocess.DEVNULL)
-    out = result.stdout if binary_stdout else result.stdout.decode("utf-8", "replace")
-    return result.returncode, out, result.stderr.decode("utf-8", "replace")
+    rc, out, err = run_rylcli(*args)
+    return rc, out if binary_stdout else out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
 
 
 def run(*command):

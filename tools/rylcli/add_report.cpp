@@ -17,6 +17,7 @@ bool AddReport::Done(const SourceItem& item, ResultCode rc, const char* verb) {
   if (announce_) std::printf("%s: %s\n", verb, name.c_str());
   progress_.AddBytes(item.size);
   progress_.EntryDone();
+  progress_.Tick();
   return true;
 }
 

@@ -14,7 +14,7 @@ namespace rylcli {
 
 class AddReport {
  public:
-  AddReport(uint32_t total, bool announce) : progress_(total), announce_(announce) {}
+  AddReport(uint32_t total, bool announce) : progress_(total, 0), announce_(announce) {}
 
   // Records item's outcome: false, having said why on stderr, when rc is a
   // failure. verb says what was done ("added", "replaced").

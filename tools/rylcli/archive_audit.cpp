@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "for_each_entry.h"
 #include "terminal_text.h"
@@ -104,6 +105,16 @@ bool ArchiveAudit::Overlaps(size_t entryIndex) const {
   if (entryIndex >= recordOfEntry_.size()) return false;
   const size_t record = recordOfEntry_[entryIndex];
   return record < overlapping_.size() && overlapping_[record];
+}
+
+int ArchiveAudit::StoredMethod(size_t entryIndex) const {
+  if (entryIndex >= recordOfEntry_.size() || recordOfEntry_[entryIndex] >= census_.records.size()) return -1;
+  return census_.records[recordOfEntry_[entryIndex]].method;
+}
+
+std::string ArchiveAudit::DescribeMethod(size_t entryIndex) const {
+  const int method = StoredMethod(entryIndex);
+  return method < 0 ? std::string("an unknown method") : "method " + std::to_string(method);
 }
 
 }  // namespace rylcli

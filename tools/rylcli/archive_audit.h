@@ -26,6 +26,11 @@ class ArchiveAudit {
   int ReportProblems() const;
   // For the library's entry at index (directory order).
   bool Overlaps(size_t entryIndex) const;
+  // The method number the entry's header stores; hosts see only the
+  // methods the library knows. -1 when the census has no such entry.
+  int StoredMethod(size_t entryIndex) const;
+  // "method N" for an entry of a method the library does not decode.
+  std::string DescribeMethod(size_t entryIndex) const;
   uint64_t prefix_length() const { return census_.prefixLength; }
 
  private:

@@ -86,6 +86,12 @@ bool OpenedArchive::Open(RootFactory* root, const std::wstring& path) {
   return true;
 }
 
+bool OpenedArchive::OpenAgain(RootFactory* root, const std::wstring& path) {
+  if (!MakeZipService(root)) return false;
+  const ResultCode rc = service_->OpenArchive(&archive_, path.c_str(), static_cast<uint32_t>(path.size()));
+  return RylFailed(rc) ? Fail("cannot open the archive again", rc) : true;
+}
+
 bool OpenedArchive::Create(RootFactory* root) {
   if (!MakeZipService(root)) return false;
   const ResultCode rc = service_->CreateArchive(&archive_);

@@ -21,6 +21,9 @@ class OpenedArchive {
   // here: the library would take each for an empty archive. Says on stderr
   // why when it fails. The audit is taken and matched once it is open.
   bool Open(RootFactory* root, const std::wstring& path);
+  // Another opening of an archive Open has checked already, for a worker
+  // of its own: no checks, no audit.
+  bool OpenAgain(RootFactory* root, const std::wstring& path);
   // An archive with no entries and no file yet; Save makes it one.
   bool Create(RootFactory* root);
 

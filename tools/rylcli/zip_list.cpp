@@ -16,12 +16,14 @@
 namespace rylcli {
 namespace {
 
-std::string MethodName(uint32_t method) {
+// The library names three methods; any other is shown by the number its
+// header stores, from the audit.
+std::string MethodName(uint32_t method, int stored) {
   switch (method) {
     case RYL_ZIP_METHOD_STORED: return "stored";
     case RYL_ZIP_METHOD_DEFLATE: return "deflate";
     case RYL_ZIP_METHOD_BZIP2: return "bzip2";
-    default: return "m" + std::to_string(method);
+    default: return stored < 0 ? std::string("other") : "m" + std::to_string(stored);
   }
 }
 
@@ -55,12 +57,14 @@ int ListArchive(RootFactory* root, const ZipOptions& options) {
   uint64_t total = 0;
   uint32_t count = 0;
   uint32_t unsupported = 0;
+  size_t index = 0;
   ForEachEntry(archive, [&](ArchiveEntry* entry, const std::wstring& name) {
+    const size_t at = index++;
     const uint64_t size = entry->GetUncompressedSize();
     total += size;
     ++count;
     std::printf("%12llu %12llu %-8s ", static_cast<unsigned long long>(size),
-                static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry->GetMethod()).c_str());
+                static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry->GetMethod(), opened.audit().StoredMethod(at)).c_str());
     PrintTime(entry->GetTime());
     std::printf(" %s%s", Printable(name).c_str(), entry->IsEncrypted() ? " (encrypted)" : "");
     if (!IsReadableMethod(entry->GetMethod())) {

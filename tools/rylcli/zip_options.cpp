@@ -48,6 +48,13 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
       options.maxTotal = std::wcstoull(text, &end, 10);
       if (end == text || *end != 0 || options.maxTotal == 0) return false;
       extractOptions = true;
+    } else if (std::wcscmp(arg, L"--threads") == 0 && i + 1 < argc) {
+      wchar_t* end = nullptr;
+      const wchar_t* text = argv[++i];
+      const unsigned long count = std::wcstoul(text, &end, 10);
+      if (end == text || *end != 0 || count == 0 || count > 64) return false;
+      options.threads = static_cast<unsigned>(count);
+      extractOptions = true;
     } else if (std::wcscmp(arg, L"-j") == 0) {
       options.bzip2 = writeOptions = true;
     } else if (IsLevel(arg)) {
@@ -88,7 +95,8 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
 void PrintZipUsage() {
   std::fprintf(stderr,
                "usage: rylcli zip list ARCHIVE\n"
-               "       rylcli zip extract [-p PASSWORD] [-n|-o] [--max-total BYTES] ARCHIVE DIRECTORY [NAME...]\n"
+               "       rylcli zip extract [-p PASSWORD] [-n|-o] [--max-total BYTES] [--threads N] ARCHIVE DIRECTORY\n"
+               "                          [NAME...]\n"
                "       rylcli zip test [-p PASSWORD] ARCHIVE\n"
                "       rylcli zip create [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE|- PATH...\n"
                "       rylcli zip add [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE PATH...\n"
@@ -99,8 +107,8 @@ void PrintZipUsage() {
                "create - writes the archive to standard output. add replaces entries of\n"
                "the same name. extract replaces existing files (-o) or keeps them (-n);\n"
                "of entries that land on one file the later wins, or the first with -n;\n"
-               "--max-total refuses archives whose entries declare more bytes. -- ends\n"
-               "the options.\n");
+               "--max-total refuses archives whose entries declare more bytes; --threads\n"
+               "extracts with N workers (default 1). -- ends the options.\n");
 }
 
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options) {

@@ -29,6 +29,9 @@ struct ZipOptions {
   // extract: --max-total BYTES refuses an extraction whose entries declare
   // more; 0 for no limit.
   uint64_t maxTotal = 0;
+  // extract: --threads N workers, each with its own opening of the archive;
+  // 0 (not given) for one.
+  unsigned threads = 0;
 };
 
 // Reads "COMMAND [OPTIONS] ARCHIVE [ARGUMENTS...]"; false when the arguments

@@ -30,7 +30,7 @@ int TestArchive(RootFactory* root, const ZipOptions& options) {
       ++failures;
     };
     if (!IsReadableMethod(entry->GetMethod())) {
-      fail("unsupported method " + std::to_string(entry->GetMethod()));
+      fail("unsupported " + opened.audit().DescribeMethod(at));
       return;
     }
     if (opened.audit().Overlaps(at)) {
