@@ -20,11 +20,14 @@ namespace ryl::archive {
 namespace {
 
 constexpr uint8_t kPasswordMask = 0x5A;
-// The decompressors' buffers: large for deflate, whose input arrives in big
-// reads from the archive file; bzip2 works block by block anyway.
+// The decompressors' input buffers, filled by one read from the archive
+// file each.
 constexpr uint32_t kInflateBufferSize = 65536;
-constexpr uint32_t kBunzipBufferSize = 4096;
-constexpr uint32_t kCopyBufferSize = 16384;
+constexpr uint32_t kBunzipBufferSize = 65536;
+// What one read asks the decoder for, and one write hands the destination:
+// at 16 KiB an entry of a few hundred megabytes took tens of thousands of
+// decoder calls and as many host writes.
+constexpr uint32_t kCopyBufferSize = 256 * 1024;
 
 }  // namespace
 

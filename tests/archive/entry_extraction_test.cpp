@@ -94,12 +94,12 @@ EntrySpec Deflated(const Bytes& plain, int level) {
   return {20, kMethodDeflate, RawDeflate(plain, level), test::Crc32(plain), static_cast<uint32_t>(plain.size())};
 }
 
-// Sizes next to the 16, 32 and 64 KiB that the codecs and the copy buffer
-// work in: zlib can take its last input and still hold a pending match when
-// the output it was given is full.
+// Sizes next to the 16, 32, 64 and 256 KiB that the codecs and the copy
+// buffer work in: zlib can take its last input and still hold a pending
+// match when the output it was given is full.
 TEST(EntryExtraction, DataEndingNearTheBufferSizesDecodesWhole) {
   std::vector<size_t> sizes;
-  for (size_t base : {16384u, 32768u, 65536u}) {
+  for (size_t base : {16384u, 32768u, 65536u, 262144u}) {
     for (size_t d = 0; d <= 80; ++d) sizes.push_back(base + d - 16);
   }
   for (size_t size : sizes) {
