@@ -203,6 +203,26 @@ def handmade(out):
     write(os.path.join(out, "method14.zip"), patch_method(stored_archive([(b"raw.bin", body, 10)]), 14))
     for version in (45, 46, 51, 63):
         write(os.path.join(out, "version%d.zip" % version), stored_archive([(b"v.txt", body, version)]))
+    # What other readers take whole: an archive behind a stub whose offsets
+    # count from the archive's own start, a false end record inside the
+    # comment that does not end the file, and a host system in the high
+    # byte of "version needed".
+    two_entries = stored_archive([(b"a/b.txt", body, 10), (b"second.txt", b"2nd\n", 10)])
+    write(os.path.join(out, "behind_stub.zip"), b"MZ" + b"s" * 3000 + two_entries)
+    write(os.path.join(out, "end_in_comment.zip"),
+          stored_archive([(b"a/b.txt", body, 10), (b"second.txt", b"2nd\n", 10)], b"see " + false_end + b" more"))
+    write(os.path.join(out, "version_unix.zip"),
+          stored_archive([(b"a/b.txt", body, 0x0314), (b"second.txt", b"2nd\n", 0x0314)]))
+    # Deflated data that decodes to far more than its headers state.
+    with zipfile.ZipFile(os.path.join(out, "understated.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("big.bin", bytes(3 << 20))
+    with open(os.path.join(out, "understated.zip"), "r+b") as f:
+        raw = bytearray(f.read())
+        central = raw.find(b"PK\x01\x02")
+        raw[central + 24:central + 28] = struct.pack("<I", 10)
+        raw[22:26] = struct.pack("<I", 10)
+        f.seek(0)
+        f.write(raw)
     # A stored entry whose data was damaged after the CRC was taken.
     damaged = bytearray(stored_archive([(b"damaged.txt", body, 10)]))
     damaged[30 + len(b"damaged.txt") + 5] ^= 0x01

@@ -370,6 +370,46 @@ TEST_F(ZipReaderTest, AFalseEndRecordAtTheEndOfTheCommentWins) {
   archive->Release();
 }
 
+TEST_F(ZipReaderTest, ArchivesEveryOtherReaderTakesAreReadWhole) {
+  Bytes body;
+  for (int i = 0; i < 10; ++i) body += "hand-made entry data\n";
+  // Behind a stub, with a false end record inside the comment, and with a
+  // host system in the high byte of "version needed".
+  for (const std::string fixture : {"behind_stub.zip", "end_in_comment.zip", "version_unix.zip"}) {
+    SCOPED_TRACE(fixture);
+    Archive* archive = Open(fixture);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_EQ(archive->GetEntryCount(), 2u);
+    ArchiveEntry* entry = Find(archive, u"a/b.txt");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->IsVersionSupported(), 1);
+    Bytes data;
+    EXPECT_CODE(Extract(entry, &data), RYL_OK);
+    EXPECT_EQ(data, body);
+    entry->Release();
+    archive->Release();
+    const std::wstring target = temp_.File(L"whole.out");
+    EXPECT_CODE(ExtractToFile(fixture, u"second.txt", target), RYL_OK);
+    EXPECT_EQ(ReadWholeFile(target), "2nd\n");
+  }
+}
+
+TEST_F(ZipReaderTest, DataDecodingPastItsStatedSizeFailsAndLeavesNothing) {
+  Archive* archive = Open("understated.zip");
+  ASSERT_NE(archive, nullptr);
+  ArchiveEntry* entry = Find(archive, u"big.bin");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->GetUncompressedSize(), 10u);
+  Bytes data;
+  EXPECT_CODE(Extract(entry, &data), RYL_E_BAD_FORMAT);
+  EXPECT_TRUE(data.empty()) << "cut back to where it started";
+  entry->Release();
+  archive->Release();
+  const std::wstring target = temp_.File(L"big.out");
+  EXPECT_CODE(ExtractToFile("understated.zip", u"big.bin", target), RYL_E_BAD_FORMAT);
+  EXPECT_EQ(GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES) << "no file is left";
+}
+
 TEST_F(ZipReaderTest, AZip64LocatorPointingAtGarbageLeavesTheClassicFieldsInCharge) {
   Archive* archive = Open("bad_locator.zip");
   ASSERT_NE(archive, nullptr);
