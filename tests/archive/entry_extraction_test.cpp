@@ -46,7 +46,7 @@ Bytes Bzip2(const Bytes& plain, int blockSize) {
   return out;
 }
 
-struct EntrySpec {
+struct EntryLayout {
   uint16_t versionNeeded = 20;
   uint16_t method = kMethodDeflate;
   Bytes data;              // as stored
@@ -55,7 +55,7 @@ struct EntrySpec {
 };
 
 // One entry, its local header, its central header and the end record.
-Bytes ArchiveWith(const EntrySpec& e) {
+Bytes ArchiveWith(const EntryLayout& e) {
   const Bytes name = "e.bin";
   const auto stored = static_cast<uint32_t>(e.data.size());
   const Bytes fields = Le16(0) + Le16(e.method) + Le16(0x6000) + Le16(0x2821) + Le32(e.crc) + Le32(stored) +
@@ -90,7 +90,7 @@ Extracted Extract(const Bytes& archive) {
   return result;
 }
 
-EntrySpec Deflated(const Bytes& plain, int level) {
+EntryLayout Deflated(const Bytes& plain, int level) {
   return {20, kMethodDeflate, RawDeflate(plain, level), test::Crc32(plain), static_cast<uint32_t>(plain.size())};
 }
 
@@ -113,7 +113,7 @@ TEST(EntryExtraction, DataEndingNearTheBufferSizesDecodesWhole) {
     }
     if (size % 8 != 0) continue;  // bzip2 costs more; every eighth size
     const Bytes plain(size, '\0');
-    const EntrySpec bz{46, kMethodBzip2, Bzip2(plain, 1), test::Crc32(plain), static_cast<uint32_t>(size)};
+    const EntryLayout bz{46, kMethodBzip2, Bzip2(plain, 1), test::Crc32(plain), static_cast<uint32_t>(size)};
     const Extracted got = Extract(ArchiveWith(bz));
     ASSERT_CODE(got.code, RYL_OK) << "bzip2 " << size;
     ASSERT_EQ(got.data, plain) << "bzip2 " << size;
@@ -139,11 +139,11 @@ TEST(EntryExtraction, DataBeyondTheStatedSizeNeverReachesTheDestination) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EntrySpec spec = Deflated(plain, 6);
-    if (c.method == kMethodBzip2) spec = {46, kMethodBzip2, Bzip2(plain, 9), spec.crc, 0};
-    if (c.method == kMethodStored) spec = {10, kMethodStored, Bytes(5000, '\0'), test::Crc32(Bytes(5000, '\0')), 0};
-    spec.uncompressedSize = c.stated;
-    const Extracted got = Extract(ArchiveWith(spec));
+    EntryLayout layout = Deflated(plain, 6);
+    if (c.method == kMethodBzip2) layout = {46, kMethodBzip2, Bzip2(plain, 9), layout.crc, 0};
+    if (c.method == kMethodStored) layout = {10, kMethodStored, Bytes(5000, '\0'), test::Crc32(Bytes(5000, '\0')), 0};
+    layout.uncompressedSize = c.stated;
+    const Extracted got = Extract(ArchiveWith(layout));
     EXPECT_CODE(got.code, c.code);
     EXPECT_LE(got.data.size(), c.stated);
   }
@@ -153,9 +153,9 @@ TEST(EntryExtraction, TheVersionGateReadsTheVersionByteOnly) {
   const Bytes plain = "version gate\n";
   for (uint16_t version : {0x0014, 0x0314, 0x0A14, 0x032D, 0x0B2E, 0x0315, 0x0333, 0x0015}) {
     SCOPED_TRACE(version);
-    EntrySpec spec = Deflated(plain, 6);
-    spec.versionNeeded = version;
-    const Extracted got = Extract(ArchiveWith(spec));
+    EntryLayout layout = Deflated(plain, 6);
+    layout.versionNeeded = version;
+    const Extracted got = Extract(ArchiveWith(layout));
     const uint16_t low = version & 0xFF;
     if (low <= 20 || low == 45 || low == 46) {
       EXPECT_CODE(got.code, RYL_OK);
