@@ -4,10 +4,11 @@
 #
 # 1. About 200 MiB of mixed text and binary files, generated from a fixed
 #    seed, zipped with `zip -6 -r`, then extracted in one run, each into a
-#    fresh directory, by `rylcli zip extract` under Wine, Info-ZIP `unzip`
-#    and `7z x` natively. Prints each wall-clock time and the ratios to
-#    unzip (goal: rylcli no slower than unzip), and checks that rylcli's tree
-#    is identical to unzip's.
+#    fresh directory, by `rylcli zip extract` under Wine (one worker, then
+#    one per processor), Info-ZIP `unzip` and `7z x` natively. Prints each
+#    wall-clock time and the ratios (goals: one worker no slower than unzip;
+#    the workers 1.5x unzip and 1.0x 7z), and checks that both of rylcli's
+#    trees are identical to unzip's.
 # 2. An archive of 100,000 small entries (Python's zipfile), opened and
 #    walked by bench/zip_open_bench.exe, which prints its own times and peak
 #    memory (goals: open + count under 1 s, peak under 64 MiB), and listed
@@ -74,25 +75,38 @@ echo "mixed.zip: $(stat -c %s "$WORK/mixed.zip") bytes, $entries entries, $unpac
 # One untimed run of each to warm the page cache alike.
 rm -rf "$WORK/out-warm" && unzip -q "$WORK/mixed.zip" -d "$WORK/out-warm" && rm -rf "$WORK/out-warm"
 
-rm -rf "$WORK/out-rylcli" "$WORK/out-unzip" "$WORK/out-7z"
+rm -rf "$WORK/out-rylcli" "$WORK/out-rylcli-workers" "$WORK/out-unzip" "$WORK/out-7z"
 t_rylcli=$(seconds "$WINE_RUN" "$RYLCLI" zip extract "$(win "$WORK/mixed.zip")" "$(win "$WORK/out-rylcli")")
 cp "$WORK/last.err" "$WORK/rylcli-extract.err"
 t_unzip=$(seconds unzip -q "$WORK/mixed.zip" -d "$WORK/out-unzip")
 t_7z=$(seconds 7z x -y "-o$WORK/out-7z" "$WORK/mixed.zip")
+# The workers path, one per processor, into a tree of its own that must
+# come out identical too.
+workers=$(nproc)
+rm -rf "$WORK/out-rylcli-workers"
+t_workers=$(seconds "$WINE_RUN" "$RYLCLI" zip extract --threads "$workers" "$(win "$WORK/mixed.zip")" \
+  "$(win "$WORK/out-rylcli-workers")")
+if diff -r -q "$WORK/out-unzip" "$WORK/out-rylcli-workers" >"$WORK/diff-workers.txt"; then
+  same_workers=identical
+else
+  same_workers="DIFFERENT (see $WORK/diff-workers.txt)"
+fi
 
 progress_lines=$(grep -c '^progress:' "$WORK/rylcli-extract.err" || true)
 if diff -r -q "$WORK/out-unzip" "$WORK/out-rylcli" >"$WORK/diff.txt"; then same=identical; else same="DIFFERENT (see $WORK/diff.txt)"; fi
 echo
 echo "extract $(python3 -c "print('%.1f' % ($unpacked / 1048576))") MiB in $entries entries:"
 echo "  rylcli zip extract (Wine): $t_rylcli s"
+echo "  rylcli zip extract --threads $workers (Wine): $t_workers s, tree $same_workers"
 echo "  unzip (native):            $t_unzip s"
 echo "  7z x (native):             $t_7z s"
 python3 -c "
-r, u, s = $t_rylcli, $t_unzip, $t_7z
-print('  rylcli / unzip = %.2f   rylcli / 7z = %.2f   (goal: rylcli / unzip <= 1.00)' % (r / u, r / s))"
+r, u, s, w = $t_rylcli, $t_unzip, $t_7z, $t_workers
+print('  rylcli / unzip = %.2f   rylcli / 7z = %.2f   (goal: rylcli / unzip <= 1.00)' % (r / u, r / s))
+print('  with workers: unzip / rylcli = %.2f   7z / rylcli = %.2f   (goals: 1.5 and 1.0)' % (u / w, s / w))"
 echo "  rylcli's tree against unzip's: $same; rylcli printed $progress_lines progress lines:"
 sed 's/^/    /' "$WORK/rylcli-extract.err"
-rm -rf "$WORK/out-rylcli" "$WORK/out-unzip" "$WORK/out-7z"
+rm -rf "$WORK/out-rylcli" "$WORK/out-rylcli-workers" "$WORK/out-unzip" "$WORK/out-7z"
 
 # --- 100,000 entries -----------------------------------------------------------
 echo
