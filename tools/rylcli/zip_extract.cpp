@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -103,9 +104,10 @@ int Plan(OpenedArchive& opened, const ZipOptions& options, ExtractReport& report
     report.Line(true, "skipped: " + Printable(entries[loser].name) + " (" + Printable(entries[winner].name) +
                           " writes the same file)");
   }
+  // Saturating: declared ZIP64 sizes could otherwise wrap the sum past the cap.
   uint64_t total = 0;
   for (PlannedEntry& e : entries) {
-    if (e.chosen && !e.directory) total += e.size;
+    if (e.chosen && !e.directory) total = e.size > UINT64_MAX - total ? UINT64_MAX : total + e.size;
   }
   if (options.maxTotal != 0 && total > options.maxTotal) {
     report.Line(true, "refused: the entries declare " + std::to_string(total) + " bytes, more than --max-total " +
