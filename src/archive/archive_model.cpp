@@ -29,6 +29,15 @@ constexpr uint32_t kBunzipBufferSize = 65536;
 // decoder calls and as many host writes.
 constexpr uint32_t kCopyBufferSize = 256 * 1024;
 
+// The name index's key: the name with "/" for every separator.
+std::u16string NameKey(std::u16string_view name) {
+  std::u16string key(name);
+  for (char16_t& unit : key) {
+    if (IsNameSeparator(unit)) unit = u'/';
+  }
+  return key;
+}
+
 }  // namespace
 
 ResultCode EntryRecord::SetPassword(const char16_t* password, int32_t length, int32_t selector) noexcept {
@@ -192,6 +201,7 @@ ResultCode ArchiveModel::AttachBorrowed(SeekableStream* stream) noexcept {
 }
 
 ResultCode ArchiveModel::Load() noexcept {
+  nameIndexValid_ = false;
   ZipDirectory directory;
   RYL_RETURN_IF_FAILED(ReadZipDirectory(stream_, &directory));
   try {
@@ -237,6 +247,9 @@ void ArchiveModel::Clear() noexcept {
   directoryComplete_ = true;
   directoryOffset_ = 0;
   prefixLength_ = 0;
+  nameIndex_.clear();
+  nameIndexValid_ = false;
+  nameIndexShared_ = false;
   stream_ = nullptr;
   owned_.reset();
 }
@@ -263,6 +276,14 @@ ResultCode ArchiveModel::AddEntry(std::u16string_view name, EntryRecord** outEnt
     record->pending = true;
     entries_.push_back(std::move(record));
     *outEntry = entries_.back().get();
+    // Find above left the index exact, and the name is not in it.
+    if (nameIndexValid_) {
+      try {
+        nameIndex_.emplace(NameKey((*outEntry)->header.name), *outEntry);
+      } catch (...) {
+        nameIndexValid_ = false;
+      }
+    }
     return RYL_OK;
   });
 }
@@ -270,6 +291,20 @@ ResultCode ArchiveModel::AddEntry(std::u16string_view name, EntryRecord** outEnt
 void ArchiveModel::RemoveEntry(EntryRecord* entry) noexcept {
   for (size_t i = 0; i < entries_.size(); ++i) {
     if (entries_[i].get() != entry) continue;
+    if (nameIndexValid_ && !nameIndexShared_) {
+      try {
+        const auto found = nameIndex_.find(NameKey(entry->header.name));
+        if (found != nameIndex_.end() && found->second == entry) {
+          nameIndex_.erase(found);
+        } else {
+          nameIndexValid_ = false;
+        }
+      } catch (...) {
+        nameIndexValid_ = false;
+      }
+    } else {
+      nameIndexValid_ = false;
+    }
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
     if (i < committedCount_) --committedCount_;
     return;
@@ -283,11 +318,53 @@ ResultCode ArchiveModel::SetComment(std::u16string_view comment) noexcept {
   });
 }
 
-EntryRecord* ArchiveModel::Find(std::u16string_view name) const noexcept {
+EntryRecord* ArchiveModel::FindByWalking(std::u16string_view name) const noexcept {
   for (const auto& entry : entries_) {
     if (EntryNamesMatch(entry->header.name, name)) return entry.get();
   }
   return nullptr;
+}
+
+bool ArchiveModel::RebuildNameIndex() const noexcept {
+  try {
+    nameIndex_.clear();
+    nameIndexShared_ = false;
+    nameIndex_.reserve(entries_.size());
+    for (const auto& entry : entries_) {
+      if (!nameIndex_.emplace(NameKey(entry->header.name), entry.get()).second) nameIndexShared_ = true;
+    }
+    nameIndexValid_ = true;
+  } catch (...) {
+    nameIndex_.clear();
+    nameIndexValid_ = false;
+  }
+  return nameIndexValid_;
+}
+
+EntryRecord* ArchiveModel::Find(std::u16string_view name) const noexcept {
+  if (!nameIndexValid_ && !RebuildNameIndex()) return FindByWalking(name);
+  try {
+    const auto found = nameIndex_.find(NameKey(name));
+    return found == nameIndex_.end() ? nullptr : found->second;
+  } catch (...) {
+    return FindByWalking(name);
+  }
+}
+
+void ArchiveModel::NoteRenamed(EntryRecord* entry, std::u16string_view oldName) noexcept {
+  if (!nameIndexValid_) return;
+  try {
+    const auto old = nameIndex_.find(NameKey(oldName));
+    // A shared name, or a new name already taken, decides by order: rebuild.
+    if (nameIndexShared_ || old == nameIndex_.end() || old->second != entry) {
+      nameIndexValid_ = false;
+      return;
+    }
+    nameIndex_.erase(old);
+    if (!nameIndex_.emplace(NameKey(entry->header.name), entry).second) nameIndexValid_ = false;
+  } catch (...) {
+    nameIndexValid_ = false;
+  }
 }
 
 }  // namespace ryl::archive

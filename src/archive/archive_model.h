@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/central_directory.h"
@@ -108,7 +109,12 @@ class ArchiveModel {
   void set_zip64(bool zip64) noexcept { isZip64_ = zip64; }
 
   // The first entry whose name matches (case-sensitive, "\" equals "/").
+  // Looked up in an index of the names, so that adding N entries does not
+  // cost N squared comparisons; without memory for the index, by a walk.
   [[nodiscard]] EntryRecord* Find(std::u16string_view name) const noexcept;
+  // To be called after an entry's name was changed from oldName anywhere
+  // but here, so that Find sees the new one.
+  void NoteRenamed(EntryRecord* entry, std::u16string_view oldName) noexcept;
 
   SeekableStream* stream() const noexcept { return stream_; }
   const std::u16string& comment() const noexcept { return comment_; }
@@ -129,6 +135,8 @@ class ArchiveModel {
 
  private:
   [[nodiscard]] ResultCode Load() noexcept;
+  [[nodiscard]] bool RebuildNameIndex() const noexcept;
+  [[nodiscard]] EntryRecord* FindByWalking(std::u16string_view name) const noexcept;
 
   std::vector<core::ObjectPtr<EntryRecord>> entries_;
   std::vector<RawCentralHeader> carried_;
@@ -138,6 +146,13 @@ class ArchiveModel {
   bool directoryComplete_ = true;
   uint64_t directoryOffset_ = 0;
   uint64_t prefixLength_ = 0;
+  // Names with "/" for every separator, to the first entry of that name.
+  // Rebuilt when it stops being exact; while two entries share a name (a
+  // loaded archive may have them), any removal or rename rebuilds it, since
+  // the first of the two must win.
+  mutable std::unordered_map<std::u16string, EntryRecord*> nameIndex_;
+  mutable bool nameIndexValid_ = false;
+  mutable bool nameIndexShared_ = false;
   streams::OwnedStream owned_;
   SeekableStream* stream_ = nullptr;
 };

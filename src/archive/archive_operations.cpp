@@ -73,7 +73,13 @@ ResultCode AddDirectoryEntry(ArchiveModel* model, std::u16string_view name) noex
   if (model == nullptr) return RYL_E_INVALID_ARG;
   EntryRecord* entry = nullptr;
   RYL_RETURN_IF_FAILED(model->AddEntry(name, &entry));
-  ResultCode made = MakeDirectoryName(&entry->header.name);
+  std::u16string plainName;
+  ResultCode made = core::GuardEntry([&] {
+    plainName = entry->header.name;
+    return RYL_OK;
+  });
+  if (made >= 0) made = MakeDirectoryName(&entry->header.name);
+  if (made >= 0) model->NoteRenamed(entry, plainName);
   // "d" becomes "d/" only now, which may be taken already; the new entry is
   // the last, so an earlier match is another entry.
   if (made >= 0 && model->Find(entry->header.name) != entry) made = RYL_E_ALREADY_EXISTS;
@@ -97,7 +103,10 @@ ResultCode SetEntryName(EntryRecord* entry, std::u16string_view name) noexcept {
     return RYL_OK;
   }));
   RYL_RETURN_IF_FAILED(NormalizeEntryName(name, &header.name, &header.externalAttributes));
-  if (header.name != before) header.storedTexts.reset();
+  if (header.name != before) {
+    header.storedTexts.reset();
+    if (entry->owner != nullptr) entry->owner->NoteRenamed(entry, before);
+  }
   return RYL_OK;
 }
 

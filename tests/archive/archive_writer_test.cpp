@@ -459,9 +459,15 @@ TEST(ArchiveWriter, ASaveKeepsStoredNameBytesUntilTheTextChanges) {
     const Bytes ascii = row.name;  // the rows that change something have ASCII names
     EntryRecord* entry = model.Find(std::u16string(ascii.begin(), ascii.end()));
     ASSERT_NE(entry, nullptr) << row.name;
-    if (row.newName != nullptr) ASSERT_CODE(SetEntryName(entry, row.newName), RYL_OK);
-    if (row.newComment != nullptr) ASSERT_CODE(SetEntryComment(entry, row.newComment), RYL_OK);
-    if (row.setSameComment) ASSERT_CODE(SetEntryComment(entry, std::u16string(entry->header.comment)), RYL_OK);
+    if (row.newName != nullptr) {
+      ASSERT_CODE(SetEntryName(entry, row.newName), RYL_OK);
+    }
+    if (row.newComment != nullptr) {
+      ASSERT_CODE(SetEntryComment(entry, row.newComment), RYL_OK);
+    }
+    if (row.setSameComment) {
+      ASSERT_CODE(SetEntryComment(entry, std::u16string(entry->header.comment)), RYL_OK);
+    }
   }
   ASSERT_CODE(SaveToPath(&model, files, u"b.zip"), RYL_OK);
 
