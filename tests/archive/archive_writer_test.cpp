@@ -527,7 +527,9 @@ TEST(ArchiveWriter, HeadersTheReaderCannotListAreCarriedThroughASave) {
 std::vector<Bytes> ContentsOfEntries(ArchiveModel& model) {
   std::vector<Bytes> contents;
   for (auto& entry : model.entries()) {
-    if ((entry->header.flags & kFlagEncrypted) != 0) EXPECT_CODE(entry->SetPassword(u"pass word", -1, 0), RYL_OK);
+    if ((entry->header.flags & kFlagEncrypted) != 0) {
+      EXPECT_CODE(entry->SetPassword(u"pass word", -1, 0), RYL_OK);
+    }
     contents.push_back(ExtractEntry(*entry));
   }
   return contents;
