@@ -54,13 +54,15 @@ bool ArchiveAudit::Take(const std::wstring& path) {
     CloseHandle(file);
     return false;
   }
-  census_ = TakeCensus(static_cast<uint64_t>(size.QuadPart), [&](uint64_t offset, void* buffer, uint32_t count) {
+  const auto fileSize = static_cast<uint64_t>(size.QuadPart);
+  const ReadAt direct = [file](uint64_t offset, void* buffer, uint32_t count) {
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD done = 0;
     return ReadFile(file, buffer, count, &done, &at) && done == count;
-  });
+  };
+  census_ = TakeCensus(fileSize, BlockCachedReadAt(direct, fileSize, 1u << 20));
   CloseHandle(file);
   overlapping_ = OverlappingRecords(census_);
   listed_.assign(census_.records.size(), false);

@@ -1,6 +1,8 @@
 #include "directory_census.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <numeric>
 
 namespace rylcli {
@@ -75,6 +77,31 @@ bool HasCentralSignature(const ReadAt& read, uint64_t offset) {
 }
 
 }  // namespace
+
+ReadAt BlockCachedReadAt(ReadAt raw, uint64_t fileSize, uint32_t blockSize) {
+  struct Block {
+    std::vector<uint8_t> bytes;
+    uint64_t start = 0;
+    bool valid = false;
+  };
+  auto block = std::make_shared<Block>();
+  return [raw = std::move(raw), block, fileSize, blockSize](uint64_t offset, void* buffer, uint32_t count) {
+    if (count > blockSize) return raw(offset, buffer, count);
+    if (offset > fileSize || fileSize - offset < count) return false;
+    Block& b = *block;
+    const bool inside = b.valid && offset >= b.start && offset - b.start + count <= b.bytes.size();
+    if (!inside) {
+      // The block starts at the read, and runs to the end of the file at most.
+      const uint64_t left = fileSize - offset;
+      b.bytes.resize(static_cast<size_t>(left < blockSize ? left : blockSize));
+      b.valid = raw(offset, b.bytes.data(), static_cast<uint32_t>(b.bytes.size()));
+      b.start = offset;
+      if (!b.valid) return raw(offset, buffer, count);
+    }
+    std::memcpy(buffer, b.bytes.data() + (offset - b.start), count);
+    return true;
+  };
+}
 
 DirectoryCensus TakeCensus(uint64_t fileSize, const ReadAt& read) {
   DirectoryCensus census;

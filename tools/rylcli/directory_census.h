@@ -42,6 +42,12 @@ struct DirectoryCensus {
 // Reads count bytes at offset; false when they are not all there.
 using ReadAt = std::function<bool(uint64_t offset, void* buffer, uint32_t count)>;
 
+// The same reads served from blocks of blockSize bytes read through raw, so
+// that a directory of many small headers costs few reads of the file (under
+// Wine each positioned read is a round trip to the server). A read that a
+// block cannot hold goes to raw directly.
+ReadAt BlockCachedReadAt(ReadAt raw, uint64_t fileSize, uint32_t blockSize);
+
 DirectoryCensus TakeCensus(uint64_t fileSize, const ReadAt& read);
 
 // What is wrong with the directory as a whole, one line each; none for a
