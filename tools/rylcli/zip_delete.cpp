@@ -9,6 +9,7 @@
 
 #include "module_session.h"
 #include "opened_archive.h"
+#include "terminal_text.h"
 #include "utf8_text.h"
 #include "zip_subcommands.h"
 
@@ -44,7 +45,7 @@ int DeleteFromArchive(RootFactory* root, const ZipOptions& options) {
   for (const std::wstring& name : options.names) {
     const std::wstring stored = StoredName(archive, name);
     if (stored.empty()) {
-      std::fprintf(stderr, "rylcli: not in the archive: %s\n", Utf8(name).c_str());
+      std::fprintf(stderr, "rylcli: not in the archive: %s\n", Printable(name).c_str());
       ++missing;
     } else if (seen.insert(stored).second) {
       doomed.push_back(stored);
@@ -57,7 +58,7 @@ int DeleteFromArchive(RootFactory* root, const ZipOptions& options) {
   for (const std::wstring& name : doomed) {
     const ResultCode rc = archive->RemoveEntry(name.c_str(), static_cast<uint32_t>(name.size()));
     if (RylFailed(rc)) {
-      std::fprintf(stderr, "rylcli: cannot delete %s: %s\n", Utf8(name).c_str(), DescribeResult(rc));
+      std::fprintf(stderr, "rylcli: cannot delete %s: %s\n", Printable(name).c_str(), DescribeResult(rc));
       return 1;
     }
   }
@@ -66,7 +67,7 @@ int DeleteFromArchive(RootFactory* root, const ZipOptions& options) {
     std::fprintf(stderr, "rylcli: cannot save the archive: %s\n", DescribeResult(saved));
     return 1;
   }
-  for (const std::wstring& name : doomed) std::printf("deleted: %s\n", Utf8(name).c_str());
+  for (const std::wstring& name : doomed) std::printf("deleted: %s\n", Printable(name).c_str());
   return 0;
 }
 
