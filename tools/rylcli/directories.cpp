@@ -24,7 +24,9 @@ bool EnsureDirectoriesBelow(const std::wstring& base, const std::wstring& relati
   if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   constexpr ACCESS_MASK kAccess = FILE_TRAVERSE | FILE_LIST_DIRECTORY | FILE_ADD_SUBDIRECTORY | SYNCHRONIZE;
-  HANDLE parent = CreateFileW(base.c_str(), kAccess, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+  // "C:" alone names the drive's current directory; its root is "C:\".
+  const std::wstring opened = base.size() == 2 && base[1] == L':' ? base + L"\\" : base;
+  HANDLE parent = CreateFileW(opened.c_str(), kAccess, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
                               nullptr);
   if (parent == INVALID_HANDLE_VALUE) return false;
   size_t start = 0;
