@@ -17,6 +17,15 @@ target_compile_definitions(dep::crypto INTERFACE OPENSSL_API_COMPAT=0x10100000L)
 # coverage feedback for libFuzzer, and the address and undefined-behaviour
 # sanitizers, which stop at the first report. The fuzz executables add the
 # libFuzzer driver when they link (fuzz/CMakeLists.txt).
-set(RYL_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined)
-add_compile_options(-fsanitize=fuzzer-no-link ${RYL_SANITIZE_FLAGS} -g -fno-omit-frame-pointer)
+#
+# RYL_THREAD_SANITIZER builds the same code with the thread sanitizer instead,
+# for the tests of the code that runs on several threads (no fuzz targets).
+option(RYL_THREAD_SANITIZER "Portable build with the thread sanitizer, for the race tests" OFF)
+if(RYL_THREAD_SANITIZER)
+  set(RYL_SANITIZE_FLAGS -fsanitize=thread)
+  add_compile_options(${RYL_SANITIZE_FLAGS} -g -fno-omit-frame-pointer)
+else()
+  set(RYL_SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+  add_compile_options(-fsanitize=fuzzer-no-link ${RYL_SANITIZE_FLAGS} -g -fno-omit-frame-pointer)
+endif()
 add_link_options(${RYL_SANITIZE_FLAGS})

@@ -46,9 +46,11 @@ typedef int32_t ResultCode;
 #define RYL_E_BEYOND_END              RYL_RESULT(0xE0010181u)
 #define RYL_E_END_OF_DATA             RYL_RESULT(0xE001018Bu)
 #define RYL_S_END_OF_DATA             RYL_RESULT(0x6001018Bu)
+#define RYL_S_WAIT_ABANDONED          RYL_RESULT(0x60010003u)
 #define RYL_W_SIGNATURE_MISMATCH      RYL_RESULT(0xA00100A7u)
 #define RYL_W_INFINITE                RYL_RESULT(0xA0010045u)
 #define RYL_W_TIMEOUT                 RYL_RESULT(0xA0010004u)
+#define RYL_W_NOTHING_TO_WAIT         RYL_RESULT(0xA0010008u)
 #define RYL_W_FIRST_WAITABLE          RYL_RESULT(0xA0010193u)
 #define RYL_W_SECOND_WAITABLE         RYL_RESULT(0xA0010194u)
 
@@ -100,6 +102,8 @@ static inline const char* RylResultName(ResultCode code) {
     case 0xA00100A7u: return "RYL_W_SIGNATURE_MISMATCH";
     case 0xA0010045u: return "RYL_W_INFINITE";
     case 0xA0010004u: return "RYL_W_TIMEOUT";
+    case 0xA0010008u: return "RYL_W_NOTHING_TO_WAIT";
+    case 0x60010003u: return "RYL_S_WAIT_ABANDONED";
     case 0xA0010193u: return "RYL_W_FIRST_WAITABLE";
     case 0xA0010194u: return "RYL_W_SECOND_WAITABLE";
     default: return 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ryl/archive_factory.h"
+#include "ryl/async.h"
 #include "ryl/enumeration.h"
 #include "ryl/file_system_service.h"
 #include "ryl/interface_ids.h"

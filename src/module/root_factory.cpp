@@ -4,6 +4,8 @@
 
 #include "archive/archive_factory.h"
 #include "archive/streaming_archive.h"
+#include "async/dispatcher_factory.h"
+#include "async/run_to_completion.h"
 #include "core/delivery.h"
 #include "core/query.h"
 #include "module/native_archive_files.h"
@@ -121,11 +123,12 @@ ResultCode RYL_THISCALL RootFactoryImpl::CreateZipStreamWriter(const ObjectRecei
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::GetSharedDispatcher(const ObjectReceiver* receiver) {
-  return NotBuiltYet(receiver);
+  return async::GetSharedDispatcher(receiver);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::RunToCompletion(RylOutcome*, uint32_t, RylWaitable*, RylWaitable*) {
-  return RYL_E_NOT_IMPLEMENTED;
+ResultCode RYL_THISCALL RootFactoryImpl::RunToCompletion(RylOutcome* outcome, uint32_t timeLimitMs,
+                                                         RylWaitable* first, RylWaitable* second) {
+  return async::RunToCompletion(outcome, timeLimitMs, first, second);
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::ParseXml(HostStream*, RylXmlEventHandler*, uint8_t) {
@@ -135,7 +138,7 @@ ResultCode RYL_THISCALL RootFactoryImpl::ParseXml(HostStream*, RylXmlEventHandle
 ResultCode RYL_THISCALL RootFactoryImpl::OpenRegistryRoot(RylKeyHolder*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateDispatcher(const ObjectReceiver* receiver) {
-  return NotBuiltYet(receiver);
+  return async::CreateDispatcher(receiver);
 }
 
 uint32_t RYL_THISCALL RootFactoryImpl::DoAddRef() {

@@ -233,3 +233,20 @@ NTSYSAPI NTSTATUS NTAPI RtlQueryEnvironmentVariable_U(PWSTR environment, PUNICOD
 #ifndef STATUS_OBJECT_PATH_NOT_FOUND
 #define STATUS_OBJECT_PATH_NOT_FOUND ((NTSTATUS)0xC000003AL)
 #endif
+
+// Events, waits and critical sections (ntdll exports that winternl.h leaves
+// out).
+extern "C" {
+typedef enum _RYL_EVENT_TYPE { RylNotificationEvent = 0, RylSynchronizationEvent = 1 } RYL_EVENT_TYPE;
+typedef enum _RYL_WAIT_TYPE { RylWaitAll = 0, RylWaitAny = 1 } RYL_WAIT_TYPE;
+NTSYSAPI NTSTATUS NTAPI NtCreateEvent(PHANDLE event, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                      RYL_EVENT_TYPE type, BOOLEAN initialState);
+NTSYSAPI NTSTATUS NTAPI NtSetEvent(HANDLE event, PLONG previousState);
+NTSYSAPI NTSTATUS NTAPI NtResetEvent(HANDLE event, PLONG previousState);
+NTSYSAPI NTSTATUS NTAPI NtWaitForMultipleObjects(ULONG count, const HANDLE* handles, RYL_WAIT_TYPE type,
+                                                 BOOLEAN alertable, PLARGE_INTEGER timeout);
+NTSYSAPI NTSTATUS NTAPI RtlInitializeCriticalSection(RTL_CRITICAL_SECTION* section);
+NTSYSAPI NTSTATUS NTAPI RtlEnterCriticalSection(RTL_CRITICAL_SECTION* section);
+NTSYSAPI NTSTATUS NTAPI RtlLeaveCriticalSection(RTL_CRITICAL_SECTION* section);
+NTSYSAPI NTSTATUS NTAPI RtlDeleteCriticalSection(RTL_CRITICAL_SECTION* section);
+}

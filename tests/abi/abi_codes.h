@@ -22,6 +22,13 @@
 #define E_TRAILING_DATA 0xE0010090u
 #define E_UNEXPECTED_END 0xE0010091u
 #define E_END_OF_DATA 0xE001018Bu
+#define E_WORKER_FAILED 0xE00100ADu
+#define E_STILL_PENDING 0xE00100BFu
+#define E_INVALID_STATE 0xE0010052u
+#define E_OBJECT_CLOSED 0xE0010007u
+#define W_TIMEOUT 0xA0010004u
+#define W_FIRST_WAITABLE 0xA0010193u
+#define W_SECOND_WAITABLE 0xA0010194u
 
 /* A copy that went through without the source's security descriptor: a
  * success the file-system service reports, with no name in the public SDK. */

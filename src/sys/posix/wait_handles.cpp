@@ -1,0 +1,67 @@
+#include "sys/wait_handles.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "sys/posix/wait_object.h"
+
+namespace ryl::sys {
+namespace posix {
+namespace {
+std::mutex& Lock() {
+  static std::mutex lock;
+  return lock;
+}
+std::condition_variable& Changed() {
+  static std::condition_variable changed;
+  return changed;
+}
+}  // namespace
+
+void SignalWaitObject(WaitObject* object) noexcept {
+  {
+    std::lock_guard<std::mutex> hold(Lock());
+    object->signalled = true;
+  }
+  Changed().notify_all();
+}
+
+void ResetWaitObject(WaitObject* object) noexcept {
+  std::lock_guard<std::mutex> hold(Lock());
+  object->signalled = false;
+}
+}  // namespace posix
+
+ResultCode WaitForAnyHandle(void* const* handles, uint32_t count, uint32_t ms, uint32_t* outIndex) noexcept {
+  if (handles == nullptr || count == 0 || count > kMaxWaitHandles || outIndex == nullptr) return RYL_E_INVALID_ARG;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  std::unique_lock<std::mutex> hold(posix::Lock());
+  for (;;) {
+    for (uint32_t i = 0; i < count; ++i) {
+      auto* object = static_cast<posix::WaitObject*>(handles[i]);
+      if (object == nullptr) return RYL_E_INVALID_HANDLE;
+      if (object->signalled) {
+        if (object->autoReset) object->signalled = false;
+        *outIndex = i;
+        return RYL_OK;
+      }
+    }
+    if (ms == 0xFFFFFFFFu) {
+      posix::Changed().wait(hold);
+    } else if (posix::Changed().wait_until(hold, deadline) == std::cv_status::timeout) {
+      // One last look: a signal may have arrived with the time-out.
+      for (uint32_t i = 0; i < count; ++i) {
+        auto* object = static_cast<posix::WaitObject*>(handles[i]);
+        if (object->signalled) {
+          if (object->autoReset) object->signalled = false;
+          *outIndex = i;
+          return RYL_OK;
+        }
+      }
+      return RYL_W_TIMEOUT;
+    }
+  }
+}
+
+}  // namespace ryl::sys
