@@ -1,12 +1,12 @@
 #include "sys/bas_thread.h"
 
 #include <pthread.h>
-#include <sched.h>
-#include <time.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <new>
+#include <thread>
 
 #include "sys/posix/wait_object.h"
 #include "sys/wait_handles.h"
@@ -128,12 +128,10 @@ void* RylBasThread::GetHandle() const noexcept { return handle_; }
 
 void RylBasThread::Sleep(uint32_t ms) noexcept {
   if (ms == 0) {
-    sched_yield();
+    std::this_thread::yield();
     return;
   }
-  timespec delay{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
-  while (nanosleep(&delay, &delay) != 0) {
-  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 uint32_t CurrentThreadId() noexcept {
