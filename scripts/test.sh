@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The whole test suite: install, build, run a short round of every fuzz
 # target of the portable core on the Linux host and the white-box suites of
-# that core natively with the sanitizers, then every test executable under
-# Wine through CTest (all but those labelled slow). Ends with CTest's
-# summary line.
+# that core natively with the address and undefined-behaviour sanitizers (and
+# the multi-threaded ones again with the thread sanitizer), then every test
+# executable under Wine through CTest (all but those labelled slow). Ends
+# with CTest's summary line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${RYL_BUILD_DIR:-$root/build}
@@ -14,5 +15,13 @@ fuzz_build=${RYL_FUZZ_BUILD_DIR:-$build-fuzz}
 RYL_FUZZ_BUILD_DIR=$fuzz_build "$root/fuzz/run.sh"
 cmake --build "$fuzz_build" -j "$(nproc)" --target portable_tests
 "$fuzz_build/bin/portable_tests" --gtest_brief=1
+# The suites of the code that runs on several threads (dispatchers, the event
+# loop and its wakers, waits beyond 64 handles) once more under the thread
+# sanitizer; fuzz/run.sh installed the compiler.
+race_build=${RYL_RACE_BUILD_DIR:-$build-race}
+cmake -S "$root" -B "$race_build" -G Ninja -DRYL_PORTABLE_BUILD=ON -DRYL_THREAD_SANITIZER=ON \
+  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
+cmake --build "$race_build" -j "$(nproc)" --target race_tests
+"$race_build/bin/race_tests" --gtest_brief=1
 # Tests labelled slow (minutes each) run on request: ctest -L slow.
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -LE slow
