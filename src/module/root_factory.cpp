@@ -9,6 +9,9 @@
 #include "core/delivery.h"
 #include "core/query.h"
 #include "module/native_archive_files.h"
+#include "module/native_registry_keys.h"
+#include "registry/registry_key.h"
+#include "sys/environment.h"
 #include "sys/heap.h"
 
 namespace ryl::module {
@@ -135,7 +138,13 @@ ResultCode RYL_THISCALL RootFactoryImpl::ParseXml(HostStream*, RylXmlEventHandle
   return RYL_E_NOT_IMPLEMENTED;
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::OpenRegistryRoot(RylKeyHolder*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL RootFactoryImpl::OpenRegistryRoot(RylKeyHolder* holder, uint32_t rootIndex) {
+  if (holder == nullptr || rootIndex >= registry::kRootCount) return RYL_E_INVALID_ARG;
+  const sys::RylOsInfoData& os = sys::RylEnvironment::GetOsInfoData();
+  registry::RegistryContext* context =
+      registry::AcquireRegistryContext(&NativeRegistryKeys(), os.systemArchitecture, os.processArchitecture);
+  return registry::OpenRegistryRoot(holder, rootIndex, context);
+}
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateDispatcher(const ObjectReceiver* receiver) {
   return async::CreateDispatcher(receiver);

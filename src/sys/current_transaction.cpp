@@ -39,6 +39,12 @@ class LazyNtdllFunction {
 
 LazyNtdllFunction g_getCurrentTransaction("RtlGetCurrentTransaction");
 LazyNtdllFunction g_setCurrentTransaction("RtlSetCurrentTransaction");
+LazyNtdllFunction g_openKeyTransacted("ZwOpenKeyTransacted");
+LazyNtdllFunction g_createKeyTransacted("ZwCreateKeyTransacted");
+
+using OpenKeyTransactedFunction = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, HANDLE);
+using CreateKeyTransactedFunction = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG,
+                                                     PUNICODE_STRING, ULONG, HANDLE, PULONG);
 
 }  // namespace
 
@@ -53,6 +59,25 @@ ResultCode RylNtdll_RtlSetCurrentTransaction(void* transaction) noexcept {
   // BOOLEAN: only the low byte is defined.
   if (static_cast<BOOLEAN>(set(transaction)) == 0) return RylResultFromNtStatus(kStatusNotImplemented);
   return RYL_OK;
+}
+
+int32_t RylNtdll_ZwOpenKeyTransacted(void** outKey, uint32_t access, void* attributes, void* transaction) noexcept {
+  auto* open = reinterpret_cast<OpenKeyTransactedFunction>(g_openKeyTransacted.Get());
+  if (open == nullptr) return kStatusNotImplemented;
+  return open(reinterpret_cast<PHANDLE>(outKey), access, static_cast<POBJECT_ATTRIBUTES>(attributes), transaction);
+}
+
+int32_t RylNtdll_ZwCreateKeyTransacted(void** outKey, uint32_t access, void* attributes, uint32_t titleIndex,
+                                       void* keyClass, uint32_t options, void* transaction,
+                                       uint32_t* outDisposition) noexcept {
+  auto* create = reinterpret_cast<CreateKeyTransactedFunction>(g_createKeyTransacted.Get());
+  if (create == nullptr) return kStatusNotImplemented;
+  ULONG disposition = 0;
+  const NTSTATUS status = create(reinterpret_cast<PHANDLE>(outKey), access,
+                                 static_cast<POBJECT_ATTRIBUTES>(attributes), titleIndex,
+                                 static_cast<PUNICODE_STRING>(keyClass), options, transaction, &disposition);
+  if (outDisposition != nullptr) *outDisposition = disposition;
+  return status;
 }
 
 }  // namespace ryl::sys

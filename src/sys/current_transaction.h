@@ -3,6 +3,8 @@
 // so that the module still loads where they are missing.
 #pragma once
 
+#include <cstdint>
+
 #include "ryl/result.h"
 
 namespace ryl::sys {
@@ -16,5 +18,13 @@ void* RylNtdll_RtlGetCurrentTransaction() noexcept;
 // (Wine answers every transaction call with STATUS_NOT_IMPLEMENTED) gives
 // that status converted by the native status rule.
 [[nodiscard]] ResultCode RylNtdll_RtlSetCurrentTransaction(void* transaction) noexcept;
+
+// The transacted key calls, as native statuses (STATUS_NOT_IMPLEMENTED where
+// the platform lacks them). attributes is an OBJECT_ATTRIBUTES record.
+[[nodiscard]] int32_t RylNtdll_ZwOpenKeyTransacted(void** outKey, uint32_t access, void* attributes,
+                                                   void* transaction) noexcept;
+[[nodiscard]] int32_t RylNtdll_ZwCreateKeyTransacted(void** outKey, uint32_t access, void* attributes,
+                                                     uint32_t titleIndex, void* keyClass, uint32_t options,
+                                                     void* transaction, uint32_t* outDisposition) noexcept;
 
 }  // namespace ryl::sys

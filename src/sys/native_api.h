@@ -250,3 +250,28 @@ NTSYSAPI NTSTATUS NTAPI RtlEnterCriticalSection(RTL_CRITICAL_SECTION* section);
 NTSYSAPI NTSTATUS NTAPI RtlLeaveCriticalSection(RTL_CRITICAL_SECTION* section);
 NTSYSAPI NTSTATUS NTAPI RtlDeleteCriticalSection(RTL_CRITICAL_SECTION* section);
 }
+
+// Registry keys (ntdll exports that winternl.h leaves out).
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI ZwCreateKey(PHANDLE key, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes, ULONG titleIndex,
+                                    PUNICODE_STRING keyClass, ULONG options, PULONG disposition);
+NTSYSAPI NTSTATUS NTAPI ZwQueryKey(HANDLE key, ULONG infoClass, PVOID buffer, ULONG length, PULONG resultLength);
+NTSYSAPI NTSTATUS NTAPI ZwEnumerateKey(HANDLE key, ULONG index, ULONG infoClass, PVOID buffer, ULONG length,
+                                       PULONG resultLength);
+NTSYSAPI NTSTATUS NTAPI ZwEnumerateValueKey(HANDLE key, ULONG index, ULONG infoClass, PVOID buffer, ULONG length,
+                                            PULONG resultLength);
+NTSYSAPI NTSTATUS NTAPI ZwQueryValueKey(HANDLE key, PUNICODE_STRING name, ULONG infoClass, PVOID buffer,
+                                        ULONG length, PULONG resultLength);
+NTSYSAPI NTSTATUS NTAPI ZwSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG titleIndex, ULONG type, PVOID data,
+                                      ULONG size);
+NTSYSAPI NTSTATUS NTAPI ZwDeleteValueKey(HANDLE key, PUNICODE_STRING name);
+NTSYSAPI NTSTATUS NTAPI ZwDeleteKey(HANDLE key);
+NTSYSAPI NTSTATUS NTAPI RtlOpenCurrentUser(ACCESS_MASK access, PHANDLE key);
+NTSYSAPI NTSTATUS NTAPI ZwNotifyChangeKey(HANDLE key, HANDLE event, PIO_APC_ROUTINE routine, PVOID context,
+                                          PIO_STATUS_BLOCK iosb, ULONG filter, BOOLEAN watchSubtree, PVOID buffer,
+                                          ULONG length, BOOLEAN asynchronous);
+NTSYSAPI NTSTATUS NTAPI ZwSaveKey(HANDLE key, HANDLE file);
+NTSYSAPI NTSTATUS NTAPI ZwLoadKey(POBJECT_ATTRIBUTES target, POBJECT_ATTRIBUTES file);
+NTSYSAPI NTSTATUS NTAPI ZwUnloadKey(POBJECT_ATTRIBUTES target);
+NTSYSAPI NTSTATUS NTAPI ZwRestoreKey(HANDLE key, HANDLE file, ULONG flags);
+}

@@ -1,6 +1,5 @@
 #include "sys/result_codes.h"
 
-#include "sys/native_api.h"
 
 namespace ryl::sys {
 namespace {
@@ -40,12 +39,8 @@ ResultCode RylCreateErrorCodeFromWin32(uint32_t severity, uint32_t win32Error) n
   return static_cast<ResultCode>(severityBits | (1u << 29) | (7u << 16) | (win32Error & 0xFFFFu));
 }
 
-uint32_t RylNtStatusToWin32Error(int32_t status) noexcept {
-  return RtlNtStatusToDosError(static_cast<NTSTATUS>(status));
-}
-
 ResultCode RylResultFromNtStatus(int32_t status) noexcept {
-  if (status == STATUS_SUCCESS) return RYL_OK;
+  if (status == 0) return RYL_OK;
   const uint32_t raw = static_cast<uint32_t>(status);
   if (raw == 0x80000005u) return RYL_E_OUT_OF_RANGE;
   const uint32_t severity = raw < 0x40000000u ? 1u : (raw >> 30);
