@@ -37,6 +37,10 @@ void* RYL_THISCALL RegistryWatcher::Query(uint32_t type, uint32_t version, uint3
 
 ResultCode RYL_THISCALL RegistryWatcher::Rearm() {
   if (key_ == nullptr || context_ == nullptr) return RYL_E_INVALID_STATE;
+  // The event starts signalled (so that a watcher never armed is not waited
+  // for); it must read unsignalled until the next change whatever the system
+  // does with it on arming.
+  (void)event_.Reset();
   const int32_t status = context_->keys().NotifyChangeKey(key_, event_.GetHandle(), watchSubtree_);
   if (status == kStatusSuccess || status == kStatusPending) {
     armed_ = true;

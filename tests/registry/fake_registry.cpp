@@ -110,7 +110,9 @@ void FakeRegistry::AddKey(const std::u16string& path) {
 void FakeRegistry::SetValue(const std::u16string& path, const std::u16string& name, uint32_t type,
                             std::vector<uint8_t> data) {
   std::lock_guard<std::recursive_mutex> hold(lock_);
-  Make(path)->values[Upper(name)] = Node::Value{name, type, std::move(data)};
+  Node* node = Make(path);
+  node->values[Upper(name)] = Node::Value{name, type, std::move(data)};
+  Changed(node);
 }
 
 void FakeRegistry::AddLink(const std::u16string& path, const std::u16string& target) {
@@ -424,6 +426,8 @@ int32_t FakeRegistry::NotifyChangeKey(KeyHandle key, void* event, bool watchSubt
   std::lock_guard<std::recursive_mutex> hold(lock_);
   const auto found = handles_.find(reinterpret_cast<uintptr_t>(key));
   if (found == handles_.end() || found->second.node == nullptr) return kInvalidHandle;
+  // As the system does, arming clears the event first.
+  if (reset) reset(event);
   found->second.notifyEvent = event;
   found->second.watchSubtree = watchSubtree;
   return kPending;

@@ -48,8 +48,10 @@ class FakeRegistry final : public NativeKeys {
   // Answer short name queries with STATUS_BUFFER_TOO_SMALL instead of
   // STATUS_BUFFER_OVERFLOW.
   bool answerTooSmall = false;
-  // How a notification signals its event (platform-specific in the tests).
+  // How a notification sets and arming clears its event (platform-specific
+  // in the tests).
   std::function<void(void*)> signal;
+  std::function<void(void*)> reset;
 
   std::vector<Call> Calls() const;
   void ClearCalls();

@@ -3,11 +3,14 @@
 // watchers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "async/event_loop.h"
 #include "registry/key_enumerators.h"
 #include "registry_test_support.h"
+#include "sys/bas_thread.h"
 #include "sys/posix/wait_object.h"
 
 namespace ryl::registry {
@@ -28,6 +31,7 @@ constexpr std::u16string_view kMachineClasses = u"\\REGISTRY\\MACHINE\\SOFTWARE\
 struct KeyFixture {
   KeyFixture() : context(RegistryContext::Create(&fake, 1, 1)) {
     fake.signal = [](void* event) { sys::posix::SignalWaitObject(static_cast<sys::posix::WaitObject*>(event)); };
+    fake.reset = [](void* event) { sys::posix::ResetWaitObject(static_cast<sys::posix::WaitObject*>(event)); };
     fake.AddKey(u"\\REGISTRY\\MACHINE\\SOFTWARE\\Test");
   }
   ~KeyFixture() { context->Release(); }
@@ -364,12 +368,32 @@ TEST(KeyWatcher, ReportsAChangeThroughTheEventLoopAndClosesCleanly) {
   handler.changes = &changes;
   handler.watcher = watcher;
   ASSERT_EQ(loop.AddWait(watcher->GetWaitable(), &handler), RYL_OK);
+  std::atomic<bool> written{false};
+  bool changedBeforeWrite = true;
+  struct Watch final : RylWaitHandler {
+    std::atomic<bool>* written;
+    bool* early;
+    int* changes;
+    void RYL_THISCALL OnSignalled(RylWaitable* w, RylEventLoop* l) override {
+      *early = !written->load();
+      ++*changes;
+      l->RemoveWait(w, this);
+    }
+  } watchHandler;
+  watchHandler.written = &written;
+  watchHandler.early = &changedBeforeWrite;
+  watchHandler.changes = &changes;
+  loop.RemoveWait(watcher->GetWaitable(), &handler);
+  ASSERT_EQ(loop.AddWait(watcher->GetWaitable(), &watchHandler), RYL_OK);
   std::thread writer([&] {
+    sys::RylBasThread::Sleep(20);
+    written = true;
     f.fake.SetValue(u"\\REGISTRY\\MACHINE\\SOFTWARE\\Test\\Deep", u"x", RYL_REG_DWORD, {1, 0, 0, 0});
   });
   EXPECT_EQ(loop.Run(), RYL_OK);
   writer.join();
   EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(changedBeforeWrite) << "the armed watcher waited for the change";
   ASSERT_EQ(watcher->Rearm(), RYL_OK);
   watcher->Destroy();  // the pending notification ends with the handle
   EXPECT_EQ(f.fake.OpenHandles(), 2u);
