@@ -14,4 +14,5 @@
 #include "ryl/security.h"
 #include "ryl/streams.h"
 #include "ryl/string_service.h"
+#include "ryl/xml.h"
 #include "ryl/zip.h"

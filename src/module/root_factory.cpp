@@ -12,6 +12,7 @@
 #include "module/native_registry_keys.h"
 #include "registry/registry_key.h"
 #include "sys/environment.h"
+#include "xml/xml_writer.h"
 #include "sys/heap.h"
 
 namespace ryl::module {
@@ -82,8 +83,8 @@ ResultCode RYL_THISCALL RootFactoryImpl::GetStringService(const ObjectReceiver* 
                          strings::StringServiceImpl::kHighestVersion);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateXmlWriter(const ObjectReceiver* receiver, HostStream*) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateXmlWriter(const ObjectReceiver* receiver, HostStream* output) {
+  return xml::CreateXmlWriter(receiver, output);
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishEncryptor(const ObjectReceiver* receiver, const uint8_t*,
