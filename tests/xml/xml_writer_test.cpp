@@ -153,7 +153,9 @@ TEST(XmlWriter, TheBufferEdgeAndTextsLongerThanIt) {
     EXPECT_EQ(x.Output(), "<t>" + expected + "</t>");
     // Each long run goes to the stream whole (after what was buffered), not
     // in buffer-sized pieces: "<t>", run, "&amp;", run, "</t>".
-    if (length > 8192) EXPECT_EQ(x.stream.writes, 5);
+    if (length > 8192) {
+      EXPECT_EQ(x.stream.writes, 5);
+    }
   }
 }
 
