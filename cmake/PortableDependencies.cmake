@@ -29,3 +29,24 @@ else()
   add_compile_options(-fsanitize=fuzzer-no-link ${RYL_SANITIZE_FLAGS} -g -fno-omit-frame-pointer)
 endif()
 add_link_options(${RYL_SANITIZE_FLAGS})
+
+# expat for the XML parser: Debian's pinned source with the module's patches,
+# compiled here (UTF-16 characters, static, the flags above) when
+# RYL_EXPAT_SOURCE names the tree deps/expat-source.sh unpacked.
+set(RYL_EXPAT_SOURCE "" CACHE PATH "patched expat source tree (deps/expat-source.sh)")
+if(RYL_EXPAT_SOURCE AND EXISTS "${RYL_EXPAT_SOURCE}/expat/CMakeLists.txt")
+  set(EXPAT_CHAR_TYPE ushort CACHE STRING "" FORCE)
+  foreach(option EXPAT_BUILD_TOOLS EXPAT_BUILD_EXAMPLES EXPAT_BUILD_TESTS EXPAT_SHARED_LIBS EXPAT_BUILD_DOCS
+                 EXPAT_BUILD_FUZZERS EXPAT_BUILD_PKGCONFIG EXPAT_ENABLE_INSTALL)
+    set(${option} OFF CACHE BOOL "" FORCE)
+  endforeach()
+  add_subdirectory(${RYL_EXPAT_SOURCE}/expat ${CMAKE_BINARY_DIR}/expat EXCLUDE_FROM_ALL)
+  # Debian's backports test "#if XML_DTD == 1"; 2.5.0's CMake template defines
+  # XML_DTD and XML_NS empty. Give them the value 1, as deps/build.sh does.
+  file(READ ${CMAKE_BINARY_DIR}/expat/expat_config.h expat_config)
+  string(REGEX REPLACE "#define (XML_DTD|XML_NS)[ \t]*\n" "#define \\1 1\n" expat_config "${expat_config}")
+  file(WRITE ${CMAKE_BINARY_DIR}/expat/expat_config.h "${expat_config}")
+  add_library(dep::expat INTERFACE IMPORTED)
+  target_link_libraries(dep::expat INTERFACE expat)
+  target_compile_definitions(dep::expat INTERFACE XML_UNICODE XML_STATIC)
+endif()

@@ -131,6 +131,28 @@ def texts(out):
         write(target, "path_%02d_wide" % i, bytes([1, len(path)]) + (path + second).encode("utf-16-le"))
 
 
+def xml_documents(out):
+    """XML for the parser: every construct, both UTF-16 byte orders, entities
+    near the expansion limit. The first byte is the short reads' size."""
+    utf8 = [
+        b'<?xml version="1.0" encoding="utf-8"?><r a="1" b=\'2\'>t<e/>&amp;&#65;&#x4e2d;</r>',
+        b'<!DOCTYPE r [<!ENTITY e "x"><!ENTITY f "&e;&e;">]><r k="&f;">&e;&f;</r>',
+        b'<r><![CDATA[<not a tag>]]><!-- comment --><?pi data?></r>',
+        b'<!DOCTYPE r [<!ELEMENT r (#PCDATA)><!ATTLIST r a CDATA "d">]><r/>',
+        b'<!DOCTYPE r [<!ENTITY e "x">]><r>' + b'&e;' * 51 + b'</r>',
+        b'<a:b xmlns:a="urn:a" a:c="v"><a:d/></a:b>',
+        '<r \u00e9="\u00ff">\u4e2d\U0001F600</r>'.encode('utf-8'),
+        b'<r>' + b'<e>x</e>' * 200 + b'</r>',
+    ]
+    documents = list(utf8)
+    for text in ('<r a="\u00e9">\u4e2d</r>', '<?xml version="1.0" encoding="UTF-16"?><r/>'):
+        documents.append(b'\xff\xfe' + text.encode('utf-16-le'))
+        documents.append(b'\xfe\xff' + text.encode('utf-16-be'))
+    for index, document in enumerate(documents):
+        for step in (0, 6):
+            write(os.path.join(out, "xml_parse_fuzz"), "doc%02d-%d" % (index, step), bytes([step]) + document)
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -140,6 +162,7 @@ def main():
     archives(work, out)
     compressed(out)
     texts(out)
+    xml_documents(out)
     for name in sorted(os.listdir(out)):
         print("make_seeds: %s: %d inputs" % (name, len(os.listdir(os.path.join(out, name)))))
 

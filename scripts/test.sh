@@ -15,6 +15,11 @@ fuzz_build=${RYL_FUZZ_BUILD_DIR:-$build-fuzz}
 RYL_FUZZ_BUILD_DIR=$fuzz_build "$root/fuzz/run.sh"
 cmake --build "$fuzz_build" -j "$(nproc)" --target portable_tests
 "$fuzz_build/bin/portable_tests" --gtest_brief=1
+# The XML writer's output read back by Python's parsers, and the parser's
+# events held against Python's expat bindings over a generated corpus.
+cmake --build "$fuzz_build" -j "$(nproc)" --target xml_writer_roundtrip xml_events
+python3 "$root/tests/xml/writer_roundtrip.py" "$fuzz_build/bin/xml_writer_roundtrip"
+python3 "$root/tests/xml/parser_differential.py" "$fuzz_build/bin/xml_events"
 # The suites of the code that runs on several threads (dispatchers, the event
 # loop and its wakers, waits beyond 64 handles) once more under the thread
 # sanitizer; fuzz/run.sh installed the compiler.

@@ -18,7 +18,32 @@
 // name.
 #define RYL_XML_NUL_TERMINATED 0xFFFFFFFFu
 
+// A string handed to the event handler: UTF-16, length in units. Names are
+// also NUL-terminated; text is not.
+struct RylXmlText {
+  const RylChar16* data;
+  uint32_t length;
+};
+
+// ParseXml's flags. Bit 0: an unfinished token longer than 4096 bytes at
+// the end of the input read so far ends the parse as malformed, so that one
+// tag, comment or declaration cannot make the parser buffer without bound.
+#define RYL_XML_PARSE_CUT_LONG_RUNS 0x01u
+
 #if defined(__cplusplus)
+
+// What ParseXml calls, in document order. A negative result (a warning
+// included) stops the events and becomes ParseXml's result.
+RYL_INTERFACE RylXmlEventHandler {
+  virtual void RYL_THISCALL Reserved() = 0;  // never called
+  virtual ResultCode RYL_THISCALL StartElement(const RylXmlText* name) = 0;
+  // Each attribute of the element just started, in document order.
+  virtual ResultCode RYL_THISCALL Attribute(const RylXmlText* element, const RylXmlText* name,
+                                            const RylXmlText* value) = 0;
+  virtual ResultCode RYL_THISCALL EndElement(const RylXmlText* name) = 0;
+  // One piece of character data; one run may come in several pieces.
+  virtual ResultCode RYL_THISCALL Text(const RylXmlText* text) = 0;
+};
 
 // Writes UTF-8 to the stream it was made for, escaping text and attribute
 // values, optionally indenting. A failed write is kept: every later

@@ -12,6 +12,7 @@
 #include "module/native_registry_keys.h"
 #include "registry/registry_key.h"
 #include "sys/environment.h"
+#include "xml/xml_parser.h"
 #include "xml/xml_writer.h"
 #include "sys/heap.h"
 
@@ -135,8 +136,8 @@ ResultCode RYL_THISCALL RootFactoryImpl::RunToCompletion(RylOutcome* outcome, ui
   return async::RunToCompletion(outcome, timeLimitMs, first, second);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::ParseXml(HostStream*, RylXmlEventHandler*, uint8_t) {
-  return RYL_E_NOT_IMPLEMENTED;
+ResultCode RYL_THISCALL RootFactoryImpl::ParseXml(HostStream* input, RylXmlEventHandler* handler, uint8_t flags) {
+  return xml::ParseXml(input, handler, flags);
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::OpenRegistryRoot(RylKeyHolder* holder, uint32_t rootIndex) {
