@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "info_command.h"
+#include "xml_command.h"
 #include "zip_command.h"
 
 namespace {
@@ -15,7 +16,8 @@ void PrintUsage() {
                "commands:\n"
                "  info    load the module and print the interface versions it offers\n"
                "  zip     list, extract, test, create, add to or delete from ZIP archives\n"
-               "          (rylcli zip for details)\n");
+               "          (rylcli zip for details)\n"
+               "  xml     check a document, or write it back indented (rylcli xml for details)\n");
 }
 
 }  // namespace
@@ -33,6 +35,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (std::wcscmp(argv[1], L"info") == 0) return rylcli::RunInfo();
   if (std::wcscmp(argv[1], L"zip") == 0) return rylcli::RunZip(argc - 2, argv + 2);
+  if (std::wcscmp(argv[1], L"xml") == 0) return rylcli::RunXml(argc - 2, argv + 2);
   std::fprintf(stderr, "rylcli: unknown command '%ls'\n", argv[1]);
   PrintUsage();
   return 2;
