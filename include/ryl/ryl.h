@@ -3,6 +3,7 @@
 
 #include "ryl/archive_factory.h"
 #include "ryl/async.h"
+#include "ryl/crypto.h"
 #include "ryl/enumeration.h"
 #include "ryl/file_system_service.h"
 #include "ryl/interface_ids.h"

@@ -7,6 +7,7 @@
 #include "async/dispatcher_factory.h"
 #include "async/run_to_completion.h"
 #include "core/delivery.h"
+#include "crypto/blowfish_cipher.h"
 #include "core/query.h"
 #include "module/native_archive_files.h"
 #include "module/native_registry_keys.h"
@@ -88,14 +89,14 @@ ResultCode RYL_THISCALL RootFactoryImpl::CreateXmlWriter(const ObjectReceiver* r
   return xml::CreateXmlWriter(receiver, output);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishEncryptor(const ObjectReceiver* receiver, const uint8_t*,
-                                                                 uint32_t) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishEncryptor(const ObjectReceiver* receiver, const uint8_t* key,
+                                                                 uint32_t keyLength) {
+  return crypto::CreateBlowfishCipher(receiver, key, keyLength, true);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishDecryptor(const ObjectReceiver* receiver, const uint8_t*,
-                                                                 uint32_t) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishDecryptor(const ObjectReceiver* receiver, const uint8_t* key,
+                                                                 uint32_t keyLength) {
+  return crypto::CreateBlowfishCipher(receiver, key, keyLength, false);
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPublicKey(const ObjectReceiver* receiver, const uint8_t*, uint32_t,
