@@ -50,3 +50,17 @@ if(RYL_EXPAT_SOURCE AND EXISTS "${RYL_EXPAT_SOURCE}/expat/CMakeLists.txt")
   target_link_libraries(dep::expat INTERFACE expat)
   target_compile_definitions(dep::expat INTERFACE XML_UNICODE XML_STATIC)
 endif()
+
+# PCRE 8, 8- and 16-bit, from Debian's libpcre3-dev, for the regular
+# expressions.
+find_path(RYL_PCRE_INCLUDE pcre.h)
+find_library(RYL_PCRE8_LIBRARY pcre)
+find_library(RYL_PCRE16_LIBRARY pcre16)
+if(RYL_PCRE_INCLUDE AND RYL_PCRE8_LIBRARY AND RYL_PCRE16_LIBRARY)
+  add_library(dep::pcre INTERFACE IMPORTED)
+  target_include_directories(dep::pcre INTERFACE ${RYL_PCRE_INCLUDE})
+  target_link_libraries(dep::pcre INTERFACE ${RYL_PCRE8_LIBRARY})
+  add_library(dep::pcre16 INTERFACE IMPORTED)
+  target_include_directories(dep::pcre16 INTERFACE ${RYL_PCRE_INCLUDE})
+  target_link_libraries(dep::pcre16 INTERFACE ${RYL_PCRE16_LIBRARY})
+endif()

@@ -23,17 +23,18 @@ ALLOWED = {
     "registry": {"async", "core", "strings", "sys"},
     "xml": {"core", "streams", "sys"},
     "crypto": {"core", "sys"},
+    "regex": {"core", "sys"},
     "streams": {"core", "sys"},
     "strings": {"core", "sys"},
     "security": {"core", "sys"},
     "codec": {"core", "streams", "sys", "sys/codec"},
     "fs": {"core", "security", "streams", "strings", "sys"},
     "archive": {"codec", "core", "streams", "strings", "sys", "sys/codec"},
-    "module": {"archive", "async", "codec", "core", "crypto", "fs", "registry", "strings", "sys", "xml"},
+    "module": {"archive", "async", "codec", "core", "crypto", "fs", "regex", "registry", "strings", "sys", "xml"},
 }
 
 # Built for the Linux host too; never native.
-PORTABLE = {"sys/codec", "core", "async", "registry", "xml", "crypto", "streams", "strings", "codec", "archive"}
+PORTABLE = {"sys/codec", "core", "async", "registry", "xml", "crypto", "regex", "streams", "strings", "codec", "archive"}
 
 NATIVE_SYSTEM_HEADERS = re.compile(
     r"^(windows|winternl|winbase|winnt|winerror|ntstatus|ntdef|bcrypt|wincrypt|aclapi|sddl|shlobj|"

@@ -9,6 +9,7 @@
 #include "ryl/interface_ids.h"
 #include "ryl/platform.h"
 #include "ryl/records.h"
+#include "ryl/regex.h"
 #include "ryl/registry.h"
 #include "ryl/result.h"
 #include "ryl/root_factory.h"

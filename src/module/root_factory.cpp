@@ -11,6 +11,7 @@
 #include "core/query.h"
 #include "module/native_archive_files.h"
 #include "module/native_registry_keys.h"
+#include "regex/regex_object.h"
 #include "registry/registry_key.h"
 #include "sys/environment.h"
 #include "xml/xml_parser.h"
@@ -114,14 +115,14 @@ ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPrivateKey(const ObjectReceive
   return NotBuiltYet(receiver);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexWide(const ObjectReceiver* receiver, const RylChar16*, uint32_t,
-                                                         uint32_t) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexWide(const ObjectReceiver* receiver, const RylChar16* pattern,
+                                                         uint32_t length, uint32_t flags) {
+  return regex::CreateRegexWide(receiver, pattern, length, flags);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexNarrow(const ObjectReceiver* receiver, const char*, uint32_t,
-                                                           uint32_t) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexNarrow(const ObjectReceiver* receiver, const char* pattern,
+                                                           uint32_t length, uint32_t flags) {
+  return regex::CreateRegexNarrow(receiver, pattern, length, flags);
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateZipStreamWriter(const ObjectReceiver* receiver) {
