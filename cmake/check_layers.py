@@ -22,7 +22,7 @@ ALLOWED = {
     "async": {"core", "sys"},
     "registry": {"async", "core", "strings", "sys"},
     "xml": {"core", "streams", "sys"},
-    "crypto": {"core", "sys"},
+    "crypto": {"core", "sys", "sys/codec"},
     "regex": {"core", "sys"},
     "streams": {"core", "sys"},
     "strings": {"core", "sys"},

@@ -1,5 +1,5 @@
 // Cryptography: Blowfish cipher objects (RootFactory::CreateBlowfishEncryptor
-// and CreateBlowfishDecryptor).
+// and CreateBlowfishDecryptor) and RSA keys.
 #pragma once
 
 #include "ryl/interface_ids.h"
@@ -22,6 +22,48 @@ RYL_INTERFACE RylBlowfishCipher {
   virtual ResultCode RYL_THISCALL ProcessFinal(OutputBuffer* output, const uint8_t* input, uint32_t length) = 0;
   virtual uint8_t RYL_THISCALL IsReady() = 0;
   virtual uint32_t RYL_THISCALL GetBlockSize() = 0;
+};
+
+// Digest selectors of RSA signatures.
+#define RYL_DIGEST_SHA1 0u
+#define RYL_DIGEST_SHA256 1u
+#define RYL_DIGEST_SHA512 2u
+
+// RSA public keys (RootFactory::CreateRsaPublicKey, CreateRsaPublicKeyFromWord)
+// with PKCS #1 version 1.5 padding. Every byte string is big-endian.
+RYL_INTERFACE RylRsaPublicKey {
+  virtual void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) = 0;
+  virtual void RYL_THISCALL Destroy(const AllocatorRecord* allocator) = 0;
+  virtual uint32_t RYL_THISCALL GetSize() = 0;  // the modulus in bytes
+  // padding must be 0; at most GetSize() - 11 bytes.
+  virtual ResultCode RYL_THISCALL Encrypt(OutputBuffer* output, const uint8_t* data, uint32_t length,
+                                          uint32_t padding) = 0;
+  // 0 when the signature is over data; RYL_W_SIGNATURE_MISMATCH when not.
+  virtual ResultCode RYL_THISCALL Verify(const uint8_t* signature, uint32_t signatureLength, const uint8_t* data,
+                                         uint32_t length) = 0;
+  virtual ResultCode RYL_THISCALL VerifyDigest(const uint8_t* signature, uint32_t signatureLength,
+                                               const uint8_t* digest, uint32_t digestLength, uint32_t selector) = 0;
+  // The digest a signature carries, and its selector.
+  virtual ResultCode RYL_THISCALL DecodeSignature(OutputBuffer* digest, uint32_t* outSelector,
+                                                  const uint8_t* signature, uint32_t length) = 0;
+  virtual ResultCode RYL_THISCALL PublicDecrypt(OutputBuffer* output, const uint8_t* data, uint32_t length,
+                                                uint32_t ignored) = 0;
+};
+
+// RSA private keys (RootFactory::CreateRsaPrivateKey), from the private
+// exponent and the modulus.
+RYL_INTERFACE RylRsaPrivateKey {
+  virtual void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) = 0;
+  virtual void RYL_THISCALL Destroy(const AllocatorRecord* allocator) = 0;
+  virtual uint32_t RYL_THISCALL GetSize() = 0;
+  virtual ResultCode RYL_THISCALL Decrypt(OutputBuffer* output, const uint8_t* data, uint32_t length,
+                                          uint32_t ignored) = 0;
+  virtual ResultCode RYL_THISCALL Sign(OutputBuffer* signature, const uint8_t* data, uint32_t length,
+                                       uint32_t selector) = 0;
+  virtual ResultCode RYL_THISCALL SignDigest(OutputBuffer* signature, const uint8_t* digest, uint32_t length,
+                                             uint32_t selector) = 0;
+  virtual ResultCode RYL_THISCALL PrivateEncrypt(OutputBuffer* output, const uint8_t* data, uint32_t length,
+                                                 uint32_t ignored) = 0;
 };
 
 #endif  // __cplusplus

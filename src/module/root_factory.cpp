@@ -8,6 +8,7 @@
 #include "async/run_to_completion.h"
 #include "core/delivery.h"
 #include "crypto/blowfish_cipher.h"
+#include "crypto/rsa_key.h"
 #include "core/query.h"
 #include "module/native_archive_files.h"
 #include "module/native_registry_keys.h"
@@ -26,13 +27,6 @@ std::atomic<int32_t> g_builtRoots{0};
 std::atomic<int32_t> g_failBuilds{0};
 
 RootObject* Self(RootFactoryImpl* table) noexcept { return static_cast<RootObject*>(table); }
-
-// Created objects all start at version 1; until an object's own service is
-// built, its factory slot still checks the version first.
-ResultCode NotBuiltYet(const ObjectReceiver* receiver) noexcept {
-  const ResultCode version = core::CheckCreateVersion(receiver, 1);
-  return version < 0 ? version : RYL_E_NOT_IMPLEMENTED;
-}
 
 }  // namespace
 
@@ -100,19 +94,22 @@ ResultCode RYL_THISCALL RootFactoryImpl::CreateBlowfishDecryptor(const ObjectRec
   return crypto::CreateBlowfishCipher(receiver, key, keyLength, false);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPublicKey(const ObjectReceiver* receiver, const uint8_t*, uint32_t,
-                                                            const uint8_t*, uint32_t) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPublicKey(const ObjectReceiver* receiver, const uint8_t* exponent,
+                                                            uint32_t exponentLength, const uint8_t* modulus,
+                                                            uint32_t modulusLength) {
+  return crypto::CreateRsaPublicKey(receiver, exponent, exponentLength, modulus, modulusLength);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPublicKeyFromWord(const ObjectReceiver* receiver, uint32_t,
-                                                                    const uint8_t*, uint32_t) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPublicKeyFromWord(const ObjectReceiver* receiver, uint32_t exponent,
+                                                                    const uint8_t* modulus, uint32_t modulusLength) {
+  return crypto::CreateRsaPublicKeyFromWord(receiver, exponent, modulus, modulusLength);
 }
 
-ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPrivateKey(const ObjectReceiver* receiver, const uint8_t*,
-                                                             uint32_t, const uint8_t*, uint32_t) {
-  return NotBuiltYet(receiver);
+ResultCode RYL_THISCALL RootFactoryImpl::CreateRsaPrivateKey(const ObjectReceiver* receiver,
+                                                             const uint8_t* privateExponent,
+                                                             uint32_t privateExponentLength, const uint8_t* modulus,
+                                                             uint32_t modulusLength) {
+  return crypto::CreateRsaPrivateKey(receiver, privateExponent, privateExponentLength, modulus, modulusLength);
 }
 
 ResultCode RYL_THISCALL RootFactoryImpl::CreateRegexWide(const ObjectReceiver* receiver, const RylChar16* pattern,
