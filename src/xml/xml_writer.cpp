@@ -92,55 +92,94 @@ ResultCode XmlWriter::Put(const void* data, size_t size) noexcept {
 ResultCode XmlWriter::Put(const char* literal) noexcept { return Put(literal, std::strlen(literal)); }
 
 ResultCode XmlWriter::PutConverted(const char16_t* text, size_t length) noexcept {
-  if (length <= kSlice) {
-    uint8_t slice[kSlice * 3];
-    return Put(slice, EncodeUtf8(text, length, slice));
+  if (status_ < 0) return status_;
+  if (length * 3 > kBufferSize) {
+    // A long run is converted whole, so that what does not fit the buffer
+    // goes to the stream in one write.
+    try {
+      scratch_.resize(length * 3);
+    } catch (...) {
+      return RYL_E_OUT_OF_MEMORY;
+    }
+    return Put(scratch_.data(), EncodeUtf8(text, length, reinterpret_cast<uint8_t*>(scratch_.data())));
   }
-  // A long run is converted whole, so that what does not fit the buffer goes
-  // to the stream in one write.
-  try {
-    scratch_.resize(length * 3);
-  } catch (...) {
-    return RYL_E_OUT_OF_MEMORY;
+  // A short run is encoded straight into the buffer (3 bytes a unit at
+  // most; a surrogate pair takes 4 for 2 units).
+  if (length * 3 > kBufferSize - fill_) {
+    const ResultCode emptied = EmptyBuffer();
+    if (emptied < 0) {
+      status_ = emptied;
+      return emptied;
+    }
   }
-  return Put(scratch_.data(), EncodeUtf8(text, length, reinterpret_cast<uint8_t*>(scratch_.data())));
+  fill_ += static_cast<uint32_t>(EncodeUtf8(text, length, buffer_ + fill_));
+  return RYL_OK;
 }
 
+namespace {
+
+// What each ASCII unit needs: 0 nothing, 1 escaped in text and attribute
+// values, 2 escaped in attribute values only, 3 not allowed in XML (tab,
+// line feed and carriage return are allowed).
+constexpr uint8_t ClassOf(unsigned unit) noexcept {
+  if (unit == '&' || unit == '<' || unit == '>') return 1;
+  if (unit == '"' || unit == '\'') return 2;
+  if (unit < 32 && unit != 9 && unit != 10 && unit != 13) return 3;
+  return 0;
+}
+
+struct AsciiClasses {
+  uint8_t of[128];
+  constexpr AsciiClasses() : of{} {
+    for (unsigned unit = 0; unit < 128; ++unit) of[unit] = ClassOf(unit);
+  }
+};
+constexpr AsciiClasses kAscii;
+
+const char* Replacement(char16_t unit) noexcept {
+  switch (unit) {
+    case u'&':
+      return "&amp;";
+    case u'<':
+      return "&lt;";
+    case u'>':
+      return "&gt;";
+    case u'"':
+      return "&quot;";
+    default:
+      return "&apos;";
+  }
+}
+
+}  // namespace
+
 ResultCode XmlWriter::PutEscaped(const char16_t* text, size_t length, Escaping escaping) noexcept {
+  const uint8_t quotes = escaping == Escaping::kAttribute ? 2 : 1;
   size_t runStart = 0;
   for (size_t i = 0; i < length; ++i) {
     const char16_t unit = text[i];
+    uint8_t kind = 0;
+    if (unit < 128) {
+      kind = kAscii.of[unit];
+      if (kind == 0 || kind > quotes) {
+        if (kind != 3) continue;
+      }
+    } else if (unit >= 0xFFFE) {
+      kind = 3;
+    } else {
+      continue;
+    }
     const char* replacement = nullptr;
     char encoded[12];
-    bool drop = false;
-    switch (unit) {
-      case u'&':
-        replacement = "&amp;";
-        break;
-      case u'<':
-        replacement = "&lt;";
-        break;
-      case u'>':
-        replacement = "&gt;";
-        break;
-      case u'"':
-        if (escaping == Escaping::kAttribute) replacement = "&quot;";
-        break;
-      case u'\'':
-        if (escaping == Escaping::kAttribute) replacement = "&apos;";
-        break;
-      default:
-        if (IsDisallowed(unit)) {
-          if (escapeMode_ == RYL_XML_ESCAPE_DROP) {
-            drop = true;
-          } else if (escapeMode_ == RYL_XML_ESCAPE_ENCODE) {
-            std::snprintf(encoded, sizeof encoded, "&#x%x;", static_cast<unsigned>(unit));
-            replacement = encoded;
-          }
-        }
-        break;
+    if (kind == 3) {
+      if (escapeMode_ == RYL_XML_ESCAPE_VERBATIM) continue;
+      if (escapeMode_ == RYL_XML_ESCAPE_ENCODE) {
+        std::snprintf(encoded, sizeof encoded, "&#x%x;", static_cast<unsigned>(unit));
+        replacement = encoded;
+      }
+    } else {
+      replacement = Replacement(unit);
     }
-    if (replacement == nullptr && !drop) continue;
     ResultCode put = PutConverted(text + runStart, i - runStart);
     if (put >= 0 && replacement != nullptr) put = Put(replacement);
     if (put < 0) return put;
