@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "hash_command.h"
 #include "info_command.h"
+#include "re_command.h"
+#include "rsa_command.h"
 #include "xml_command.h"
 #include "zip_command.h"
 
@@ -17,7 +20,12 @@ void PrintUsage() {
                "  info    load the module and print the interface versions it offers\n"
                "  zip     list, extract, test, create, add to or delete from ZIP archives\n"
                "          (rylcli zip for details)\n"
-               "  xml     check a document, or write it back indented (rylcli xml for details)\n");
+               "  xml     check a document, or write it back indented (rylcli xml for details)\n"
+               "  re      print the lines of a file that a regular expression matches\n"
+               "          (rylcli re for details)\n"
+               "  hash    a file's digest as sha256sum prints it; this build offers no algorithm\n"
+               "  rsa     sign a file or verify a signature with raw RSA key components\n"
+               "          (rylcli rsa for details)\n");
 }
 
 }  // namespace
@@ -36,6 +44,9 @@ int wmain(int argc, wchar_t** argv) {
   if (std::wcscmp(argv[1], L"info") == 0) return rylcli::RunInfo();
   if (std::wcscmp(argv[1], L"zip") == 0) return rylcli::RunZip(argc - 2, argv + 2);
   if (std::wcscmp(argv[1], L"xml") == 0) return rylcli::RunXml(argc - 2, argv + 2);
+  if (std::wcscmp(argv[1], L"re") == 0) return rylcli::RunRe(argc - 2, argv + 2);
+  if (std::wcscmp(argv[1], L"hash") == 0) return rylcli::RunHash(argc - 2, argv + 2);
+  if (std::wcscmp(argv[1], L"rsa") == 0) return rylcli::RunRsa(argc - 2, argv + 2);
   std::fprintf(stderr, "rylcli: unknown command '%ls'\n", argv[1]);
   PrintUsage();
   return 2;

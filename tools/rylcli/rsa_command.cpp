@@ -1,0 +1,232 @@
+#include "rsa_command.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <vector>
+
+#include "module_session.h"
+
+namespace rylcli {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+void PrintUsage() {
+  std::fprintf(stderr,
+               "usage: rylcli rsa sign SELECTOR MODULUS_HEX PRIVATE_EXPONENT_HEX DATA SIGNATURE_OUT\n"
+               "       rylcli rsa verify SELECTOR MODULUS_HEX EXPONENT_HEX DATA SIGNATURE\n"
+               "  SELECTOR: sha1, sha256 or sha512; the hex files hold big-endian numbers\n"
+               "  verify exits 0 when the signature is good, 1 when it is not\n");
+}
+
+bool ReadWholeFile(const wchar_t* path, Bytes* out) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::fprintf(stderr, "rylcli: cannot open %ls (error %lu)\n", path, GetLastError());
+    return false;
+  }
+  uint8_t chunk[1 << 16];
+  for (;;) {
+    DWORD done = 0;
+    if (!ReadFile(file, chunk, sizeof chunk, &done, nullptr)) {
+      std::fprintf(stderr, "rylcli: cannot read %ls (error %lu)\n", path, GetLastError());
+      CloseHandle(file);
+      return false;
+    }
+    if (done == 0) break;
+    out->insert(out->end(), chunk, chunk + done);
+  }
+  CloseHandle(file);
+  return true;
+}
+
+int HexDigit(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// White space anywhere and one leading 0x are allowed so that numbers can be
+// pasted from tools that wrap or prefix them; an odd count of digits means a
+// leading zero nibble.
+bool ReadHexNumber(const wchar_t* path, Bytes* out) {
+  Bytes text;
+  if (!ReadWholeFile(path, &text)) return false;
+  std::vector<uint8_t> digits;
+  size_t at = 0;
+  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  if (at + 1 < text.size() && text[at] == '0' && (text[at + 1] == 'x' || text[at + 1] == 'X')) at += 2;
+  for (; at < text.size(); ++at) {
+    const uint8_t c = text[at];
+    if (c == ' ' || (c >= '\t' && c <= '\r')) continue;
+    const int digit = HexDigit(c);
+    if (digit < 0) {
+      std::fprintf(stderr, "rylcli: %ls: '%c' is not a hex digit\n", path, c >= 0x20 && c < 0x7F ? c : '?');
+      return false;
+    }
+    digits.push_back(static_cast<uint8_t>(digit));
+  }
+  if (digits.empty()) {
+    std::fprintf(stderr, "rylcli: %ls holds no number\n", path);
+    return false;
+  }
+  if (digits.size() % 2 != 0) digits.insert(digits.begin(), 0);
+  out->clear();
+  for (size_t i = 0; i < digits.size(); i += 2) out->push_back(static_cast<uint8_t>(digits[i] << 4 | digits[i + 1]));
+  return true;
+}
+
+// A byte buffer the module resizes as it writes a result into it.
+class ByteOutput {
+ public:
+  ByteOutput() {
+    record_.callbacks = &kCallbacks;
+    record_.context = this;
+  }
+  ByteOutput(const ByteOutput&) = delete;
+  ByteOutput& operator=(const ByteOutput&) = delete;
+  OutputBuffer* get() { return &record_; }
+  const uint8_t* data() const { return static_cast<const uint8_t*>(record_.view.data); }
+  uint32_t size() const { return record_.view.length; }
+
+ private:
+  static ResultCode RYL_CDECL Resize(RylBufferView* view, uint32_t length, void* context) {
+    auto* self = static_cast<ByteOutput*>(context);
+    try {
+      // Never empty, so that the view's pointer is never null.
+      self->storage_.resize(length == 0 ? 1 : length);
+    } catch (...) {
+      return RYL_E_OUT_OF_MEMORY;
+    }
+    view->data = self->storage_.data();
+    view->length = length;
+    return RYL_OK;
+  }
+  static inline const RylOutputBufferCallbacks kCallbacks = {1, &Resize, nullptr, nullptr, nullptr};
+  Bytes storage_;
+  OutputBuffer record_{};
+};
+
+bool WriteWholeFile(const wchar_t* path, const uint8_t* data, uint32_t length) {
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::fprintf(stderr, "rylcli: cannot create %ls (error %lu)\n", path, GetLastError());
+    return false;
+  }
+  DWORD done = 0;
+  const bool written = WriteFile(file, data, length, &done, nullptr) && done == length;
+  if (!written) std::fprintf(stderr, "rylcli: cannot write %ls (error %lu)\n", path, GetLastError());
+  CloseHandle(file);
+  if (!written) DeleteFileW(path);
+  return written;
+}
+
+bool ParseSelector(const wchar_t* name, uint32_t* outSelector) {
+  if (std::wcscmp(name, L"sha1") == 0) {
+    *outSelector = RYL_DIGEST_SHA1;
+  } else if (std::wcscmp(name, L"sha256") == 0) {
+    *outSelector = RYL_DIGEST_SHA256;
+  } else if (std::wcscmp(name, L"sha512") == 0) {
+    *outSelector = RYL_DIGEST_SHA512;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+uint32_t Length(const Bytes& bytes) { return static_cast<uint32_t>(bytes.size()); }
+
+int Sign(RootFactory* root, uint32_t selector, wchar_t** paths) {
+  Bytes modulus;
+  Bytes exponent;
+  Bytes data;
+  if (!ReadHexNumber(paths[0], &modulus) || !ReadHexNumber(paths[1], &exponent) || !ReadWholeFile(paths[2], &data)) {
+    return 1;
+  }
+  void* object = nullptr;
+  ObjectReceiver receiver = MakeReceiver(&object, 1);
+  ResultCode result =
+      root->CreateRsaPrivateKey(&receiver, exponent.data(), Length(exponent), modulus.data(), Length(modulus));
+  if (RylFailed(result)) {
+    std::fprintf(stderr, "rylcli: CreateRsaPrivateKey: %s\n", DescribeResult(result));
+    return 1;
+  }
+  auto* key = static_cast<RylRsaPrivateKey*>(object);
+  ByteOutput signature;
+  result = key->Sign(signature.get(), data.data(), Length(data), selector);
+  key->Destroy(&kDefaultHeap);
+  if (RylFailed(result)) {
+    std::fprintf(stderr, "rylcli: Sign: %s\n", DescribeResult(result));
+    return 1;
+  }
+  return WriteWholeFile(paths[3], signature.data(), signature.size()) ? 0 : 1;
+}
+
+// The key's Verify accepts whichever digest the signature names, so the
+// named selector is held against the one the signature carries: a caller
+// asking for SHA-256 must not be satisfied by a SHA-1 signature.
+int Verify(RootFactory* root, uint32_t selector, wchar_t** paths) {
+  Bytes modulus;
+  Bytes exponent;
+  Bytes data;
+  Bytes signature;
+  if (!ReadHexNumber(paths[0], &modulus) || !ReadHexNumber(paths[1], &exponent) || !ReadWholeFile(paths[2], &data) ||
+      !ReadWholeFile(paths[3], &signature)) {
+    return 1;
+  }
+  void* object = nullptr;
+  ObjectReceiver receiver = MakeReceiver(&object, 1);
+  ResultCode result =
+      root->CreateRsaPublicKey(&receiver, exponent.data(), Length(exponent), modulus.data(), Length(modulus));
+  if (RylFailed(result)) {
+    std::fprintf(stderr, "rylcli: CreateRsaPublicKey: %s\n", DescribeResult(result));
+    return 1;
+  }
+  auto* key = static_cast<RylRsaPublicKey*>(object);
+  result = key->Verify(signature.data(), Length(signature), data.data(), Length(data));
+  uint32_t carried = selector;
+  if (result == RYL_OK) {
+    ByteOutput digest;
+    result = key->DecodeSignature(digest.get(), &carried, signature.data(), Length(signature));
+  }
+  key->Destroy(&kDefaultHeap);
+  if (result == RYL_W_SIGNATURE_MISMATCH) {
+    std::printf("signature mismatch: %s\n", DescribeResult(result));
+    return 1;
+  }
+  if (RylFailed(result)) {
+    std::fprintf(stderr, "rylcli: Verify: %s\n", DescribeResult(result));
+    return 1;
+  }
+  if (carried != selector) {
+    std::printf("signature mismatch: it carries digest selector %u, not %u\n", carried, selector);
+    return 1;
+  }
+  std::printf("signature verified\n");
+  return 0;
+}
+
+}  // namespace
+
+int RunRsa(int argc, wchar_t** argv) {
+  uint32_t selector = 0;
+  if (argc != 6 || (std::wcscmp(argv[0], L"sign") != 0 && std::wcscmp(argv[0], L"verify") != 0) ||
+      !ParseSelector(argv[1], &selector)) {
+    PrintUsage();
+    return 2;
+  }
+  ModuleSession session;
+  const ResultCode started = session.Start();
+  if (RylFailed(started)) {
+    std::fprintf(stderr, "rylcli: cannot start the module: %s\n", DescribeResult(started));
+    return 1;
+  }
+  return std::wcscmp(argv[0], L"sign") == 0 ? Sign(session.root(), selector, argv + 2)
+                                            : Verify(session.root(), selector, argv + 2);
+}
+
+}  // namespace rylcli
