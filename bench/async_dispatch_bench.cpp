@@ -35,6 +35,8 @@
 // Configure with -DRYL_BUILD_BENCH=ON to build it.
 #include <windows.h>
 
+#include "bench_timing.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -42,6 +44,9 @@
 #include <vector>
 
 #include "ryl/ryl.h"
+
+using ryl::bench::Median;
+using ryl::bench::Now;
 
 namespace {
 
@@ -85,24 +90,6 @@ CountingOperation g_operation;
 void CALLBACK CountAndSignal(PTP_CALLBACK_INSTANCE instance, PVOID context) {
   InterlockedIncrement(&g_counter);
   SetEvent(static_cast<HANDLE>(context));
-}
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / frequency;
-}
-
-double Median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const size_t middle = samples.size() / 2;
-  if (samples.size() % 2 == 1) return samples[middle];
-  return (samples[middle - 1] + samples[middle]) / 2.0;
 }
 
 bool Fail(const char* what, unsigned long code) {

@@ -59,6 +59,8 @@
 // executable (build/bin). Configure with -DRYL_BUILD_BENCH=ON to build it.
 #include <windows.h>
 
+#include "bench_timing.h"
+
 #include <expat.h>
 
 #include <algorithm>
@@ -76,6 +78,9 @@
 #include "hoststreams/host_stream_base.h"
 #include "hoststreams/memory_host_stream.h"
 #include "ryl/ryl.h"
+
+using ryl::bench::Median;
+using ryl::bench::Now;
 
 namespace {
 
@@ -97,24 +102,6 @@ ResultCode RYL_CDECL StoreObject(void* object, void* context) {
 
 const RylReceiverCallbacks kStore = {1, StoreObject};
 const AllocatorRecord kDefaultHeap = {nullptr, nullptr};
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / frequency;
-}
-
-double Median(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  const size_t middle = samples.size() / 2;
-  if (samples.size() % 2 == 1) return samples[middle];
-  return (samples[middle - 1] + samples[middle]) / 2.0;
-}
 
 double MegabytesPerSecond(uint64_t bytes, double seconds) { return static_cast<double>(bytes) / seconds / 1e6; }
 

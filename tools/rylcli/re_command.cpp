@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "module_session.h"
+#include "whole_file.h"
 #include "utf8_text.h"
 
 namespace rylcli {
@@ -25,27 +26,6 @@ void PrintUsage() {
                "  -w  match each line as UTF-16 (the file is read as UTF-8) instead of as bytes\n");
 }
 
-bool ReadWholeFile(const wchar_t* path, std::string* out) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "rylcli: cannot open %ls (error %lu)\n", path, GetLastError());
-    return false;
-  }
-  char chunk[1 << 16];
-  for (;;) {
-    DWORD done = 0;
-    if (!ReadFile(file, chunk, sizeof chunk, &done, nullptr)) {
-      std::fprintf(stderr, "rylcli: cannot read %ls (error %lu)\n", path, GetLastError());
-      CloseHandle(file);
-      return false;
-    }
-    if (done == 0) break;
-    out->append(chunk, done);
-  }
-  CloseHandle(file);
-  return true;
-}
 
 // A final line without its \n is still a line; the empty piece after a
 // final \n is not.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "module_session.h"
+#include "whole_file.h"
 
 namespace rylcli {
 namespace {
@@ -22,24 +23,9 @@ void PrintUsage() {
 }
 
 bool ReadWholeFile(const wchar_t* path, Bytes* out) {
-  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "rylcli: cannot open %ls (error %lu)\n", path, GetLastError());
-    return false;
-  }
-  uint8_t chunk[1 << 16];
-  for (;;) {
-    DWORD done = 0;
-    if (!ReadFile(file, chunk, sizeof chunk, &done, nullptr)) {
-      std::fprintf(stderr, "rylcli: cannot read %ls (error %lu)\n", path, GetLastError());
-      CloseHandle(file);
-      return false;
-    }
-    if (done == 0) break;
-    out->insert(out->end(), chunk, chunk + done);
-  }
-  CloseHandle(file);
+  std::string text;
+  if (!rylcli::ReadWholeFile(path, &text)) return false;
+  out->assign(text.begin(), text.end());
   return true;
 }
 
