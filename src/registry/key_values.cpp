@@ -97,12 +97,10 @@ ResultCode RYL_THISCALL RegistryKey::ValueExists(uint8_t* outExists, const RylCh
   if (outExists == nullptr || (name == nullptr && nameLength != 0)) return RYL_E_INVALID_ARG;
   return core::GuardEntry([&]() -> ResultCode {
     RegistryContext& context = record_.context();
-    KeyHandle handle = nullptr;
-    bool owned = false;
-    ResultCode result = Resolve(&handle, &owned);
-    if (result < 0) return result;
     ScopedKey key(context);
-    key.Reset(handle, owned);
+    ResultCode result = ResolveInto(&key);
+    if (result < 0) return result;
+    KeyHandle handle = key.get();
     bool exists = false;
     result = Probe(context.keys(), handle, NameArgument(name, nameLength), &exists);
     if (result < 0) return result;
@@ -131,12 +129,10 @@ ResultCode RYL_THISCALL RegistryKey::QueryValue(uint32_t* outType, OutputBuffer*
   if (outType == nullptr || (name == nullptr && nameLength != 0)) return RYL_E_INVALID_ARG;
   return core::GuardEntry([&]() -> ResultCode {
     RegistryContext& context = record_.context();
-    KeyHandle handle = nullptr;
-    bool owned = false;
-    ResultCode result = Resolve(&handle, &owned);
-    if (result < 0) return result;
     ScopedKey key(context);
-    key.Reset(handle, owned);
+    ResultCode result = ResolveInto(&key);
+    if (result < 0) return result;
+    KeyHandle handle = key.get();
     ScopedKey counterpart(context);
     const KeyName valueName = NameArgument(name, nameLength);
     if (record_.isClassesView()) {
@@ -166,24 +162,20 @@ ResultCode RYL_THISCALL RegistryKey::QueryValue(uint32_t* outType, OutputBuffer*
 ResultCode RYL_THISCALL RegistryKey::SetValue(uint32_t type, const void* data, uint32_t size, const RylChar16* name,
                                               uint32_t nameLength) {
   if ((data == nullptr && size != 0) || (name == nullptr && nameLength != 0)) return RYL_E_INVALID_ARG;
-  KeyHandle handle = nullptr;
-  bool owned = false;
-  const ResultCode result = Resolve(&handle, &owned);
-  if (result < 0) return result;
   ScopedKey key(record_.context());
-  key.Reset(handle, owned);
+  const ResultCode result = ResolveInto(&key);
+  if (result < 0) return result;
+  KeyHandle handle = key.get();
   return sys::RylResultFromNtStatus(
       record_.context().keys().SetValueKey(handle, NameArgument(name, nameLength), type, data, size));
 }
 
 ResultCode RYL_THISCALL RegistryKey::DeleteValue(const RylChar16* name, uint32_t nameLength) {
   if (name == nullptr && nameLength != 0) return RYL_E_INVALID_ARG;
-  KeyHandle handle = nullptr;
-  bool owned = false;
-  const ResultCode result = Resolve(&handle, &owned);
-  if (result < 0) return result;
   ScopedKey key(record_.context());
-  key.Reset(handle, owned);
+  const ResultCode result = ResolveInto(&key);
+  if (result < 0) return result;
+  KeyHandle handle = key.get();
   return sys::RylResultFromNtStatus(record_.context().keys().DeleteValueKey(handle, NameArgument(name, nameLength)));
 }
 

@@ -43,6 +43,14 @@ ResultCode RegistryKey::Resolve(KeyHandle* outHandle, bool* outOwned) const noex
   return record_.context().ResolveRoot(record_.handle(), outHandle, outOwned);
 }
 
+ResultCode RegistryKey::ResolveInto(ScopedKey* key) const noexcept {
+  KeyHandle handle = nullptr;
+  bool owned = false;
+  const ResultCode result = Resolve(&handle, &owned);
+  if (result >= 0) key->Reset(handle, owned);
+  return result;
+}
+
 ResultCode RegistryKey::Produce(RylKeyHolder* out, const RylChar16* name, uint32_t nameLength, uint32_t access,
                                 Producer producer) noexcept {
   if (out == nullptr || (name == nullptr && nameLength != 0)) return RYL_E_INVALID_ARG;
@@ -85,12 +93,10 @@ ResultCode RYL_THISCALL RegistryKey::GetName(OutputBuffer* name) {
 
 ResultCode RYL_THISCALL RegistryKey::QueryInfo(RylRegistryKeyInfo* out) {
   if (out == nullptr) return RYL_E_INVALID_ARG;
-  KeyHandle handle = nullptr;
-  bool owned = false;
-  ResultCode result = Resolve(&handle, &owned);
-  if (result < 0) return result;
   ScopedKey key(record_.context());
-  key.Reset(handle, owned);
+  ResultCode result = ResolveInto(&key);
+  if (result < 0) return result;
+  KeyHandle handle = key.get();
   return core::GuardEntry([&]() -> ResultCode {
     alignas(8) uint8_t local[256];
     std::vector<uint8_t> heap;
@@ -127,35 +133,29 @@ ResultCode RYL_THISCALL RegistryKey::QueryInfo(RylRegistryKeyInfo* out) {
 
 ResultCode RYL_THISCALL RegistryKey::Restore(const RylChar16* path) {
   if (path == nullptr) return RYL_E_INVALID_ARG;
-  KeyHandle handle = nullptr;
-  bool owned = false;
-  const ResultCode result = Resolve(&handle, &owned);
-  if (result < 0) return result;
   ScopedKey key(record_.context());
-  key.Reset(handle, owned);
+  const ResultCode result = ResolveInto(&key);
+  if (result < 0) return result;
+  KeyHandle handle = key.get();
   return sys::RylResultFromNtStatus(record_.context().keys().RestoreKey(handle, Units(path)));
 }
 
 ResultCode RYL_THISCALL RegistryKey::Save(const RylChar16* path, uint32_t pathLength) {
   if (path == nullptr || pathLength == 0) return RYL_E_INVALID_ARG;
-  KeyHandle handle = nullptr;
-  bool owned = false;
-  const ResultCode result = Resolve(&handle, &owned);
-  if (result < 0) return result;
   ScopedKey key(record_.context());
-  key.Reset(handle, owned);
+  const ResultCode result = ResolveInto(&key);
+  if (result < 0) return result;
+  KeyHandle handle = key.get();
   return record_.context().keys().SaveKeyThroughTemporary(handle, Units(path), pathLength);
 }
 
 ResultCode RYL_THISCALL RegistryKey::Load(const RylChar16* path, uint32_t pathLength, const RylChar16* name,
                                           uint32_t nameLength) {
   if (path == nullptr || pathLength == 0 || name == nullptr) return RYL_E_INVALID_ARG;
-  KeyHandle handle = nullptr;
-  bool owned = false;
-  const ResultCode result = Resolve(&handle, &owned);
-  if (result < 0) return result;
   ScopedKey key(record_.context());
-  key.Reset(handle, owned);
+  const ResultCode result = ResolveInto(&key);
+  if (result < 0) return result;
+  KeyHandle handle = key.get();
   return sys::RylResultFromNtStatus(
       record_.context().keys().LoadKey(handle, NameArgument(name, nameLength), Units(path), pathLength));
 }

@@ -6,6 +6,7 @@
 
 #include "registry/key_names.h"
 #include "registry/key_record.h"
+#include "registry/scoped_key.h"
 #include "ryl/registry.h"
 
 namespace ryl::registry {
@@ -63,6 +64,8 @@ class RegistryKey final : public RylRegistryKey, public RylRegistryHive, public 
   // A handle to work on for operations that use what the record names: a
   // root value is resolved (*outOwned tells whether to close it).
   [[nodiscard]] ResultCode Resolve(KeyHandle* outHandle, bool* outOwned) const noexcept;
+  // The same into a scoped key, which closes what was opened for the call.
+  [[nodiscard]] ResultCode ResolveInto(ScopedKey* key) const noexcept;
   [[nodiscard]] ResultCode EnumerateNames(RylEnumeratorHolder* out, NameKind kind) noexcept;
 
   RylSharedControl* control_;
