@@ -141,7 +141,11 @@ TEST(Regex, CatastrophicPatternsFailCleanly) {
 // The same patterns and subjects through PCRE directly, with the options the
 // service fixes.
 template <typename Unit>
-void Differential(uint32_t seed) {
+void Differential(uint32_t seed, bool jit) {
+  SetJitForTesting(jit);
+  struct Restore {
+    ~Restore() { SetJitForTesting(true); }
+  } restore;
   std::mt19937 random(seed);
   const std::vector<std::string> atoms = {"a", "b", ".", "[ab]", "[^a]", "\\d", "\\w", "x", "(a)", "(b|a)",
                                           "(?:ab)", "\\n", "^", "$", "\\x{e9}", "c?", "a*", "b+", "(a|)"};
@@ -200,8 +204,42 @@ void Differential(uint32_t seed) {
   EXPECT_GT(matched, 250) << "the corpus exercises matches, not only misses";
 }
 
-TEST(Regex, DifferentialAgainstPcreNarrow) { Differential<char>(1); }
-TEST(Regex, DifferentialAgainstPcreWide) { Differential<RylChar16>(2); }
+// With the JIT where PCRE has it, and with the interpreter: the same answers.
+TEST(Regex, DifferentialAgainstPcreNarrow) {
+  Differential<char>(1, true);
+  Differential<char>(1, false);
+}
+TEST(Regex, DifferentialAgainstPcreWide) {
+  Differential<RylChar16>(2, true);
+  Differential<RylChar16>(2, false);
+}
+
+TEST(Regex, TheJitIsUsedWhereThePcreBuildHasIt) {
+  int available = 0;
+  pcre_config(PCRE_CONFIG_JIT, &available);
+  Regex<char> regex("a+b", 0);
+  EXPECT_EQ(static_cast<Regex8*>(regex.r)->UsesJit(), available == 1);
+  SetJitForTesting(false);
+  Regex<char> interpreted("a+b", 0);
+  SetJitForTesting(true);
+  EXPECT_FALSE(static_cast<Regex8*>(interpreted.r)->UsesJit());
+  // A long subject under a repetition: the JIT's own stack, grown on demand,
+  // carries what the interpreter's recursion limit refuses.
+  Regex<char> repeated("(?:a|b)*c", 0);
+  ResultCode code = RYL_E_INVALID_STATE;
+  const auto entries = repeated.Match(std::string(100000, 'a') + "c", &code);
+  if (available == 1) {
+    EXPECT_EQ(code, RYL_OK);
+    EXPECT_EQ(entries[0].matched, 1);
+  }
+  for (bool jit : {true, false}) {
+    SetJitForTesting(jit);
+    Regex<char> catastrophic("(a+)+$", 0);
+    catastrophic.Match(std::string(40, 'a') + "!", &code);
+    EXPECT_EQ(code, RYL_E_REGEX_FAILED) << (jit ? "jit" : "interpreter");
+  }
+  SetJitForTesting(true);
+}
 
 }  // namespace
 }  // namespace ryl::regex
