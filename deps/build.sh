@@ -413,7 +413,11 @@ build_pcre() {
     CC="$CC_X" AR="$AR_X" RANLIB="$RANLIB_X" CFLAGS="$CFLAGS_X" \
     --prefix="$partial" --libdir="$partial/lib" \
     --disable-shared --enable-static --disable-cpp \
-    --enable-pcre8 --enable-pcre16 --enable-utf --enable-unicode-properties
+    --enable-pcre8 --enable-pcre16 --enable-utf --enable-unicode-properties \
+    --enable-jit
+  # configure quietly drops the JIT on targets it does not know; the module
+  # would still work, on the interpreter only, so insist on it here.
+  grep -q '^#define SUPPORT_JIT' "$src/config.h" || die "PCRE was configured without its JIT"
   run_step pcre-build make -C "$src" -j"$jobs" libpcre.la libpcre16.la
   run_step pcre-install make -C "$src" install-libLTLIBRARIES install-includeHEADERS install-nodist_includeHEADERS
   rm -f "$partial"/lib/libpcre*.la

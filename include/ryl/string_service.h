@@ -24,9 +24,28 @@ enum RylEncoding : uint32_t {
   RYL_ENCODING_UTF32BE = 10,
 };
 
-// The first table entry of a formatting sink: Write(sink, first, one past last).
-struct RylWideSink;
-struct RylNarrowSink;
+// A formatting sink receives the formatter's output in pieces: Write(first,
+// one past last) is the first entry of its table. A failure it returns ends
+// the formatting with that code; what it accepted before stays written.
+RYL_INTERFACE RylNarrowSink {
+  virtual ResultCode RYL_THISCALL Write(const char* first, const char* last) = 0;
+};
+RYL_INTERFACE RylWideSink {
+  virtual ResultCode RYL_THISCALL Write(const RylChar16* first, const RylChar16* last) = 0;
+};
+
+// The record behind a %Z argument: a counted string of narrow text, or of
+// UTF-16 text with %wZ. The length is in bytes, the terminator not counted.
+struct RylCountedString {
+  uint16_t length;
+  uint16_t capacity;
+  const void* text;
+};
+
+#if defined(__cplusplus) && RYL_CHECK_BOUNDARY_LAYOUT
+static_assert(sizeof(RylCountedString) == 8, "counted string");
+static_assert(offsetof(RylCountedString, text) == 4, "counted string");
+#endif
 
 RYL_INTERFACE StringService {
   virtual void* RYL_THISCALL Query(uint32_t type, uint32_t version, uint32_t* outHighest) = 0;

@@ -3,7 +3,10 @@
 #include "core/entry_guard.h"
 #include "core/query.h"
 #include "strings/case_mapping.h"
+#include "strings/double_parsing.h"
+#include "strings/format_engine.h"
 #include "strings/integer_parsing.h"
+#include "strings/number_text.h"
 #include "strings/text_conversion.h"
 #include "strings/wildcard_match.h"
 
@@ -66,13 +69,33 @@ ResultCode RYL_THISCALL StringServiceImpl::Recode(OutputBuffer* output, const vo
       [&] { return strings::Recode(output, Bytes(text), byteLength, targetEncoding, sourceEncoding); });
 }
 
-// Formatting and number text are not offered yet. They answer
-// RYL_E_NOT_IMPLEMENTED with their full argument lists declared, so that the
-// callee still removes every argument.
-ResultCode RYL_THISCALL StringServiceImpl::FormatAppendW(uint32_t, OutputBuffer*, const RylChar16*, va_list) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::FormatAppend(uint32_t, OutputBuffer*, const char*, va_list) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::FormatToSinkW(uint32_t, RylWideSink*, const RylChar16*, va_list) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::FormatToSink(uint32_t, RylNarrowSink*, const char*, va_list) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL StringServiceImpl::FormatAppendW(uint32_t options, OutputBuffer* output,
+                                                         const RylChar16* format, va_list arguments) {
+  if (output == nullptr) return RYL_E_INVALID_ARG;
+  FormatTarget<char16_t> target(&AppendToOutput<char16_t>, output);
+  return Format(options, target, Units(format), arguments);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::FormatAppend(uint32_t options, OutputBuffer* output, const char* format,
+                                                        va_list arguments) {
+  if (output == nullptr) return RYL_E_INVALID_ARG;
+  FormatTarget<char> target(&AppendToOutput<char>, output);
+  return Format(options, target, format, arguments);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::FormatToSinkW(uint32_t options, RylWideSink* sink,
+                                                         const RylChar16* format, va_list arguments) {
+  if (sink == nullptr) return RYL_E_INVALID_ARG;
+  FormatTarget<char16_t> target(&WriteToWideSink, sink);
+  return Format(options, target, Units(format), arguments);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::FormatToSink(uint32_t options, RylNarrowSink* sink, const char* format,
+                                                        va_list arguments) {
+  if (sink == nullptr) return RYL_E_INVALID_ARG;
+  FormatTarget<char> target(&WriteToNarrowSink, sink);
+  return Format(options, target, format, arguments);
+}
 
 ResultCode RYL_THISCALL StringServiceImpl::ParseInt64W(int64_t* outValue, const RylChar16* text, uint32_t length,
                                                        uint32_t base, const RylChar16** outStop, uint32_t width) {
@@ -101,14 +124,43 @@ ResultCode RYL_THISCALL StringServiceImpl::ParseUInt64(uint64_t* outValue, const
   return core::GuardEntry([&] { return ParseUnsigned<char>(outValue, text, length, base, outStop); });
 }
 
-ResultCode RYL_THISCALL StringServiceImpl::ParseDoubleW(double*, const RylChar16*, uint32_t, const RylChar16**, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::ParseDouble(double*, const char*, uint32_t, const char**, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::Int64ToTextW(OutputBuffer*, int64_t, uint32_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::UInt64ToTextW(OutputBuffer*, uint64_t, uint32_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::Int64ToText(OutputBuffer*, int64_t, uint32_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::UInt64ToText(OutputBuffer*, uint64_t, uint32_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::DoubleToTextW(OutputBuffer*, double, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL StringServiceImpl::DoubleToText(OutputBuffer*, double, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL StringServiceImpl::ParseDoubleW(double* outValue, const RylChar16* text, uint32_t length,
+                                                        const RylChar16** outStop, uint32_t flags) {
+  return ParseDoubleText<char16_t>(outValue, Units(text), length, reinterpret_cast<const char16_t**>(outStop), flags);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::ParseDouble(double* outValue, const char* text, uint32_t length,
+                                                       const char** outStop, uint32_t flags) {
+  return ParseDoubleText<char>(outValue, text, length, outStop, flags);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::Int64ToTextW(OutputBuffer* output, int64_t value, uint32_t base,
+                                                        uint32_t width) {
+  return WriteIntegerText<char16_t>(output, true, static_cast<uint64_t>(value), base, width);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::UInt64ToTextW(OutputBuffer* output, uint64_t value, uint32_t base,
+                                                         uint32_t width) {
+  return WriteIntegerText<char16_t>(output, false, value, base, width);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::Int64ToText(OutputBuffer* output, int64_t value, uint32_t base,
+                                                       uint32_t width) {
+  return WriteIntegerText<char>(output, true, static_cast<uint64_t>(value), base, width);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::UInt64ToText(OutputBuffer* output, uint64_t value, uint32_t base,
+                                                        uint32_t width) {
+  return WriteIntegerText<char>(output, false, value, base, width);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::DoubleToTextW(OutputBuffer* output, double value, uint32_t digits) {
+  return AppendDoubleText<char16_t>(output, value, digits);
+}
+
+ResultCode RYL_THISCALL StringServiceImpl::DoubleToText(OutputBuffer* output, double value, uint32_t digits) {
+  return AppendDoubleText<char>(output, value, digits);
+}
 
 ResultCode RYL_THISCALL StringServiceImpl::ToLower(uint32_t flags, OutputBuffer* output, const RylChar16* text,
                                                    uint32_t length) {
