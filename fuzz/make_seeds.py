@@ -105,6 +105,14 @@ def texts(out):
         write(target, "sample_%02d" % i, bytes([source, dest, i & 7, 0]) + text)
         write(target, "sample_%02d_short" % i, bytes([dest, source, 0, 0xFF]) + text)
 
+    target = os.path.join(out, "format_fuzz")
+    formats = [b"%5.2f|%-4d|%04x", b"%hhd %hhu %I64d %llx %I32u %zd %#o %#X", b"%s %.3s %-8S %ls %hs %Z %wZ",
+               b"%*.*d %.*s %*c %p %%", b"%e %E %g %G %+.20f % 010.3f", b"%n %q %Lf %C %l %I3 %", b"%99999999999d",
+               b"1.5e300", b"-INFINITY", b"0,125e-3", b"nan", b"12abc"]
+    for i, text in enumerate(formats):
+        write(target, "narrow_%02d" % i, bytes([i & 6]) + text)
+        write(target, "wide_%02d" % i, bytes([1 | (i & 6)]) + text.decode("ascii").encode("utf-16-le"))
+
     target = os.path.join(out, "integer_fuzz")
     numbers = [b"12345", b"-128", b"0x7fffffffffffffff", b"0XFFFFFFFFFFFFFFFF", b"18446744073709551616",
                b"-9223372036854775808", b"zz", b"0x", b"-", b"12a", b"777"]

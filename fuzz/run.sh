@@ -21,21 +21,24 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${RYL_FUZZ_BUILD_DIR:-$root/build-fuzz}
 
 targets=(zip_reader_fuzz zip_rewrite_fuzz zip_census_fuzz deflate_fuzz bzip2_fuzz transcoder_fuzz integer_fuzz wildcard_fuzz path_text_fuzz
-         xml_parse_fuzz)
+         xml_parse_fuzz format_fuzz)
 
 # Short-run executions, tuned so that the targets take about 20 s together on
 # two cores, and the campaign's.
 declare -A short_runs=(
   [zip_reader_fuzz]=4000 [zip_rewrite_fuzz]=3000 [zip_census_fuzz]=20000 [deflate_fuzz]=10000 [bzip2_fuzz]=1000 [transcoder_fuzz]=5000
-  [integer_fuzz]=100000 [wildcard_fuzz]=50000 [path_text_fuzz]=45000 [xml_parse_fuzz]=5000)
+  [integer_fuzz]=100000 [wildcard_fuzz]=50000 [path_text_fuzz]=45000 [xml_parse_fuzz]=5000
+  [format_fuzz]=30000)
 declare -A long_runs=(
   [zip_reader_fuzz]=10000000 [zip_rewrite_fuzz]=1000000 [zip_census_fuzz]=1000000 [deflate_fuzz]=1000000 [bzip2_fuzz]=1000000 [transcoder_fuzz]=1000000
-  [integer_fuzz]=1000000 [wildcard_fuzz]=1000000 [path_text_fuzz]=1000000 [xml_parse_fuzz]=1000000)
+  [integer_fuzz]=1000000 [wildcard_fuzz]=1000000 [path_text_fuzz]=1000000 [xml_parse_fuzz]=1000000
+  [format_fuzz]=1000000)
 # Inputs much longer than the seeds only slow mutation down; the archives
 # the tests make reach 256 KiB.
 declare -A max_len=(
   [zip_reader_fuzz]=262144 [zip_rewrite_fuzz]=65536 [zip_census_fuzz]=65536 [deflate_fuzz]=4096 [bzip2_fuzz]=4096 [transcoder_fuzz]=4096
-  [integer_fuzz]=256 [wildcard_fuzz]=600 [path_text_fuzz]=1024 [xml_parse_fuzz]=16384)
+  [integer_fuzz]=256 [wildcard_fuzz]=600 [path_text_fuzz]=1024 [xml_parse_fuzz]=16384
+  [format_fuzz]=512)
 
 long=0
 runs=""

@@ -15,6 +15,7 @@ ResultCode FormatTarget<Char>::Flush() noexcept {
 
 template <typename Char>
 ResultCode FormatTarget<Char>::Append(const Char* text, uint32_t count) noexcept {
+  if (count == 0) return RYL_OK;  // an empty conversion may have no storage at all
   if (count <= kStage - used_) {
     std::memcpy(stage_ + used_, text, size_t{count} * sizeof(Char));
     used_ += count;

@@ -1,11 +1,12 @@
-/* The string service's conversion, number, case and wildcard slots (1-6,
- * 11-14, 23-27) reached the way an MSVC-built host reaches them: the service
+/* The string service's conversion, formatting, number, case and wildcard
+ * slots (1-27) reached the way an MSVC-built host reaches them: the service
  * delivered by root slot 6 (its table is the root's third field), every slot
  * called by number with real arguments through AbiCallSlot, which also
  * checks that the callee removed exactly its argument words. Output goes to
  * buffers the host implements itself: a version-1 buffer (Resize only) and a
  * version-2 buffer (Resize, Reserve, Swap, Capacity) that is growable or
  * fixed. Guard bytes around every granted region catch writes outside it. */
+#include <stdarg.h>
 #include <string.h>
 
 #include "abi_codes.h"
@@ -255,6 +256,159 @@ static void CheckNumbers(void* strings) {
             "the smallest 64-bit value arrives whole");
 }
 
+/* The formatting slots take the platform's va_list: on this target a
+ * pointer to the argument words, made here by a real variadic function. */
+static int32_t FormatVia(void* strings, unsigned slot, uint32_t options, void* target, const void* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  const uint32_t words[4] = {options, W(target), W(format), W(arguments)};
+  const int32_t rc = (int32_t)AbiCall(strings, slot, words, 4, "Format");
+  va_end(arguments);
+  return rc;
+}
+
+typedef struct NarrowSink NarrowSink;
+typedef struct {
+  int32_t(THISCALL* write)(NarrowSink* self, const char* first, const char* last);
+} NarrowSinkTable;
+struct NarrowSink {
+  const NarrowSinkTable* table;
+  char text[64];
+  uint32_t length;
+  int calls;
+};
+
+static int32_t THISCALL SinkWrite(NarrowSink* self, const char* first, const char* last) {
+  ++self->calls;
+  const uint32_t n = (uint32_t)(last - first);
+  if (self->length + n > sizeof self->text) return (int32_t)E_BUFFER_TOO_SMALL;
+  memcpy(self->text + self->length, first, n);
+  self->length += n;
+  return 0;
+}
+static const NarrowSinkTable kNarrowSinkTable = {SinkWrite};
+
+typedef struct WideSink WideSink;
+typedef struct {
+  int32_t(THISCALL* write)(WideSink* self, const uint16_t* first, const uint16_t* last);
+} WideSinkTable;
+struct WideSink {
+  const WideSinkTable* table;
+  uint16_t text[64];
+  uint32_t length;
+};
+
+static int32_t THISCALL WideSinkWrite(WideSink* self, const uint16_t* first, const uint16_t* last) {
+  const uint32_t n = (uint32_t)(last - first);
+  if (self->length + n > 64) return (int32_t)E_BUFFER_TOO_SMALL;
+  memcpy(self->text + self->length, first, n * 2);
+  self->length += n;
+  return 0;
+}
+static const WideSinkTable kWideSinkTable = {WideSinkWrite};
+
+static void CheckFormatting(void* strings) {
+  HostBuffer bytes;
+  BufferInit(&bytes, 1, 1, 0);
+  ABI_CHECK(FormatVia(strings, 8, 0, &bytes.record, "%5.2f|%-4d|%04x", 3.14159, 7, 255) == 0 &&
+                BufferIs(&bytes, " 3.14|7   |00ff", 15),
+            "FormatAppend reads a double, an int and an int from the va_list");
+  ABI_CHECK(FormatVia(strings, 8, 0, &bytes.record, "%I64d/%s/%c", (int64_t)-5000000000LL, "s", 'c') == 0 &&
+                BufferIs(&bytes, " 3.14|7   |00ff-5000000000/s/c", 30),
+            "a 64-bit value takes two words; the text is appended");
+  BufferFree(&bytes);
+
+  static const uint16_t wideFormat[] = {'%', 's', '=', '%', 'h', 's', 0};
+  static const uint16_t wideValue[] = {'w', 0};
+  static const uint16_t wideExpected[] = {'w', '=', 'n'};
+  HostBuffer wide;
+  BufferInit(&wide, 2, 2, 0);
+  ABI_CHECK(FormatVia(strings, 7, 0, &wide.record, wideFormat, wideValue, "n") == 0 &&
+                BufferIs(&wide, wideExpected, 3),
+            "FormatAppendW: %%s is wide, %%hs narrow");
+  BufferFree(&wide);
+
+  NarrowSink sink = {&kNarrowSinkTable, {0}, 0, 0};
+  ABI_CHECK(FormatVia(strings, 10, 0, &sink, "[%-3d|%q]", 1) == 0 && sink.length == 8 &&
+                memcmp(sink.text, "[1  |%q]", 8) == 0,
+            "FormatToSink calls the sink's first entry as thiscall");
+  NarrowSink small = {&kNarrowSinkTable, {0}, 60, 0};
+  ABI_CHECK(FormatVia(strings, 10, 0, &small, "%s", "more than four") == (int32_t)E_BUFFER_TOO_SMALL,
+            "the sink's failure is the result");
+  WideSink wideSink = {&kWideSinkTable, {0}, 0};
+  static const uint16_t sinkFormat[] = {'%', 'x', 0};
+  ABI_CHECK(FormatVia(strings, 9, 0, &wideSink, sinkFormat, 0xBEEF) == 0 && wideSink.length == 4 &&
+                wideSink.text[0] == 'b' && wideSink.text[3] == 'f',
+            "FormatToSinkW writes UTF-16 units");
+  HostBuffer hostile;
+  BufferInit(&hostile, 1, 1, 0);
+  ABI_CHECK(FormatVia(strings, 8, 0, &hostile.record, "%2147483647d", 1) == (int32_t)E_INVALID_ARG &&
+                hostile.record.view.length == 0 && hostile.resizes == 0,
+            "a width of 2^31-1 is refused before anything is written");
+  BufferFree(&hostile);
+}
+
+static void CheckNumberText(void* strings) {
+  HostBuffer bytes;
+  BufferInit(&bytes, 2, 1, 0);
+  ABI_CHECK(AbiCall(strings, 20, (const uint32_t[]){W(&bytes.record), 255, 0, 16, 1}, 5, "UInt64ToText") == 0 &&
+                BufferIs(&bytes, "ff", 2),
+            "UInt64ToText of 255 in base 16 width 1 is ff");
+  ABI_CHECK(AbiCall(strings, 19, (const uint32_t[]){W(&bytes.record), 0xFFFFFFFFu, 0xFFFFFFFFu, 16, 2}, 5,
+                    "Int64ToText") == 0 &&
+                BufferIs(&bytes, "ffff", 4),
+            "Int64ToText of -1 in base 16 width 2 is ffff");
+  ABI_CHECK(AbiCall(strings, 19, (const uint32_t[]){W(&bytes.record), 0, 0x80000000u, 10, 8}, 5, "Int64ToText") ==
+                    0 &&
+                BufferIs(&bytes, "-9223372036854775808", 20),
+            "the high word of the value is the second argument word");
+  HostBuffer wide;
+  BufferInit(&wide, 1, 2, 0);
+  static const uint16_t wideDigits[] = {'4', '2'};
+  ABI_CHECK(AbiCall(strings, 18, (const uint32_t[]){W(&wide.record), 42, 0, 0, 8}, 5, "UInt64ToTextW") == 0 &&
+                BufferIs(&wide, wideDigits, 2),
+            "UInt64ToTextW in base 0 is decimal");
+  ABI_CHECK(AbiCall(strings, 17, (const uint32_t[]){W(&wide.record), 1, 0, 1, 8}, 5, "Int64ToTextW") ==
+                E_INVALID_ARG,
+            "base 1 is refused");
+  BufferFree(&wide);
+
+  union {
+    double value;
+    uint32_t words[2];
+  } number = {1234.5};
+  BufferInit(&bytes, 2, 1, 0);
+  ABI_CHECK(AbiCall(strings, 22, (const uint32_t[]){W(&bytes.record), number.words[0], number.words[1], 3}, 4,
+                    "DoubleToText") == 0 &&
+                bytes.record.view.length >= 8 && memcmp(bytes.record.view.data, "1.23e+0", 7) == 0,
+            "DoubleToText of 1234.5 to 3 digits starts 1.23e+0");
+  HostBuffer wideDouble;
+  BufferInit(&wideDouble, 2, 2, 0);
+  ABI_CHECK(AbiCall(strings, 21, (const uint32_t[]){W(&wideDouble.record), number.words[0], number.words[1], 1}, 4,
+                    "DoubleToTextW") == 0 &&
+                wideDouble.record.view.length >= 5 && ((const uint16_t*)wideDouble.record.view.data)[0] == '1',
+            "DoubleToTextW writes the same digits in UTF-16");
+  BufferFree(&wideDouble);
+  BufferFree(&bytes);
+
+  double parsed = 0;
+  const char* stop = NULL;
+  const char* text = "-2,5e2x";
+  ABI_CHECK(AbiCall(strings, 16, (const uint32_t[]){W(&parsed), W(text), 7, W(&stop), 0}, 5, "ParseDouble") ==
+                    E_INVALID_ARG &&
+                parsed == -250.0 && stop == text + 6,
+            "ParseDouble reads -2,5e2 and stops at x");
+  static const uint16_t infinity[] = {'-', 'I', 'n', 'F'};
+  const uint16_t* wideStop = NULL;
+  ABI_CHECK(AbiCall(strings, 15, (const uint32_t[]){W(&parsed), W(infinity), 4, W(&wideStop), 1}, 5,
+                    "ParseDoubleW") == 0 &&
+                parsed < -1e308 && wideStop == NULL,
+            "ParseDoubleW reads -InF with flag 1");
+  ABI_CHECK(AbiCall(strings, 16, (const uint32_t[]){W(&parsed), W("1e999"), 5, 0, 0}, 5, "ParseDouble") ==
+                W_INFINITE && parsed > 1e308,
+            "1e999 stores infinity with the warning");
+}
+
 static void CheckCase(void* strings) {
   static const uint16_t mixed[] = {'M', 'i', 'x', 0xC9};
   static const uint16_t lower[] = {'m', 'i', 'x', 0xE9};
@@ -331,6 +485,8 @@ int main(void) {
     if (strings != NULL) {
       CheckConversions(strings);
       CheckNumbers(strings);
+      CheckFormatting(strings);
+      CheckNumberText(strings);
       CheckCase(strings);
       CheckWildcards(strings);
     }
