@@ -94,16 +94,10 @@ TEST(FormatGuardPageTest, OutputIsWrittenUpToTheGrantedEndOnly) {
   ASSERT_TRUE(page.ok());
   auto* pageEnd = reinterpret_cast<uint8_t*>(page.Place("", 0));
   PageEndOutput out(pageEnd);
-  auto append = [&](const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    const ResultCode code = Service().FormatAppend(0, &out.record, format, arguments);
-    va_end(arguments);
-    return code;
-  };
-  ASSERT_CODE(append("%300d|%-40s|%.3f", 1, "x", 2.5), RYL_OK);
+  OutputBuffer* const target = &out.record;
+  ASSERT_CODE(AppendNarrow(target, "%300d|%-40s|%.3f", 1, "x", 2.5), RYL_OK);
   EXPECT_EQ(out.record.view.length, 300u + 1 + 40 + 1 + 5);
-  EXPECT_CODE(append("%4000d", 1), RYL_E_OUT_OF_MEMORY);
+  EXPECT_CODE(AppendNarrow(target, "%4000d", 1), RYL_E_OUT_OF_MEMORY);
 }
 
 }  // namespace

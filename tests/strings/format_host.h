@@ -40,6 +40,15 @@ inline Wide VFormatWide(uint32_t options, const char16_t* format, va_list argume
   return {code, std::u16string(out.data() == nullptr ? u"" : out.data(), out.size())};
 }
 
+// Appends to a host's own buffer.
+inline ResultCode AppendNarrow(OutputBuffer* out, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  const ResultCode code = Service().FormatAppend(0, out, format, arguments);
+  va_end(arguments);
+  return code;
+}
+
 inline Narrow FormatNarrow(const char* format, ...) {
   va_list arguments;
   va_start(arguments, format);

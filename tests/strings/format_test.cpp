@@ -181,15 +181,9 @@ TEST(FormatTest, AppendsAfterWhatTheBufferHolds) {
   core::GrowableBuffer<char> out;
   ASSERT_CODE(out.Resize(3), RYL_OK);
   std::memcpy(out.data(), "abc", 3);
-  auto append = [&](const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    const ResultCode code = Service().FormatAppend(0, out.Output(), format, arguments);
-    va_end(arguments);
-    return code;
-  };
-  ASSERT_CODE(append("-%d-", 12), RYL_OK);
-  ASSERT_CODE(append("%s", std::string(1000, 'z').c_str()), RYL_OK);
+  OutputBuffer* const target = out.Output();
+  ASSERT_CODE(AppendNarrow(target, "-%d-", 12), RYL_OK);
+  ASSERT_CODE(AppendNarrow(target, "%s", std::string(1000, 'z').c_str()), RYL_OK);
   ASSERT_EQ(out.size(), 3u + 4u + 1000u);
   EXPECT_EQ(std::string(out.data(), 7), "abc-12-");
 }
@@ -266,15 +260,9 @@ struct LimitedOutput {
 
 TEST(FormatTest, AFailingResizeIsReturnedAndEarlierTextStays) {
   LimitedOutput out(300);
-  auto append = [&](const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    const ResultCode code = Service().FormatAppend(0, &out.record, format, arguments);
-    va_end(arguments);
-    return code;
-  };
-  ASSERT_CODE(append("%s", std::string(200, 'a').c_str()), RYL_OK);
-  EXPECT_CODE(append("%s", std::string(200, 'b').c_str()), RYL_E_OUT_OF_MEMORY);
+  OutputBuffer* const target = &out.record;
+  ASSERT_CODE(AppendNarrow(target, "%s", std::string(200, 'a').c_str()), RYL_OK);
+  EXPECT_CODE(AppendNarrow(target, "%s", std::string(200, 'b').c_str()), RYL_E_OUT_OF_MEMORY);
   EXPECT_EQ(out.storage, std::string(200, 'a'));
   EXPECT_CODE(Service().FormatAppend(0, nullptr, "x", nullptr), RYL_E_INVALID_ARG);
 }
