@@ -16,6 +16,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_host.h"
 #include "bench_timing.h"
 #include "ryl/ryl.h"
 
@@ -85,15 +86,9 @@ uint64_t RunMix(Call call) {
 }  // namespace
 
 int main() {
-  if (RylModuleInit() < 0) return 1;
-  void* rootObject = nullptr;
-  if (GetRylObject(kRylRootInterfaceId, &rootObject) < 0) return 1;
-  auto* root = static_cast<RootFactory*>(rootObject);
-  const RylReceiverCallbacks store = {1, [](void* object, void* context) -> ResultCode {
-                                        *static_cast<StringService**>(context) = static_cast<StringService*>(object);
-                                        return RYL_OK;
-                                      }};
-  const ObjectReceiver receiver = {&store, &g_strings, 2, {nullptr, nullptr}};
+  RootFactory* root = ryl::bench::StartRoot();
+  if (root == nullptr) return 1;
+  const ObjectReceiver receiver = ryl::bench::StoreInto(&g_strings);
   if (root->GetStringService(&receiver) < 0 || g_strings == nullptr) return 1;
 
   ReusedBuffer narrow(1);
