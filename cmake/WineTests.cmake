@@ -4,6 +4,12 @@ set(RYL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 set(RYL_WINE_RUN ${CMAKE_SOURCE_DIR}/cmake/wine-run.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${RYL_WINE_RUN})
 
+# Time limits are generous: on a machine without IA-32 emulation the tests
+# run inside an emulated machine (scripts/wine-vm.sh), several times slower
+# than natively, and making the prefix alone takes minutes there.
+set(RYL_WINE_TEST_TIMEOUT 2400)
+set(RYL_WINE_PREFIX_TIMEOUT 1200)
+
 # Exit code of cmake/wine-run.sh (and of the scripts that drive Wine) when
 # this machine cannot run 32-bit programs: the test is reported as skipped,
 # with the reason in its output, never as passed.
@@ -17,14 +23,14 @@ function(ryl_add_wine_test target)
     ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}"
     FIXTURES_REQUIRED wine_server
     SKIP_RETURN_CODE ${RYL_WINE_SKIP_CODE}
-    TIMEOUT 900)
+    TIMEOUT ${RYL_WINE_TEST_TIMEOUT})
 endfunction()
 
 function(ryl_add_wine_fixture)
   add_test(NAME wine_server_start COMMAND ${RYL_WINE_RUN} --setup)
   add_test(NAME wine_server_stop COMMAND ${RYL_WINE_RUN} --shutdown)
   set_tests_properties(wine_server_start PROPERTIES
-    ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}" FIXTURES_SETUP wine_server TIMEOUT 300)
+    ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}" FIXTURES_SETUP wine_server TIMEOUT ${RYL_WINE_PREFIX_TIMEOUT})
   set_tests_properties(wine_server_stop PROPERTIES
     ENVIRONMENT "RYL_WINEPREFIX=${RYL_WINEPREFIX}" FIXTURES_CLEANUP wine_server)
 endfunction()

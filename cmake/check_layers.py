@@ -28,7 +28,7 @@ ALLOWED = {
     "strings": {"core", "sys"},
     "security": {"core", "sys"},
     "codec": {"core", "streams", "sys", "sys/codec"},
-    "fs": {"core", "security", "streams", "strings", "sys"},
+    "fs": {"core", "security", "streams", "strings", "sys", "sys/codec"},
     "archive": {"codec", "core", "streams", "strings", "sys", "sys/codec"},
     "module": {"archive", "async", "codec", "core", "crypto", "fs", "regex", "registry", "strings", "sys", "xml"},
 }

@@ -41,7 +41,13 @@ ensure_prefix() {
   exec 9>"$WINEPREFIX.lock"
   flock 9
   if [ ! -f "$WINEPREFIX/.ryl-ready" ]; then
-    rm -rf "$WINEPREFIX"
+    # The prefix may be a mount of its own (a memory file system inside the
+    # emulated machine of scripts/wine-vm.sh): empty it rather than remove it.
+    if mountpoint -q "$WINEPREFIX" 2>/dev/null; then
+      find "$WINEPREFIX" -mindepth 1 -maxdepth 1 -exec rm -rf {} +
+    else
+      rm -rf "$WINEPREFIX"
+    fi
     wineboot -i </dev/null >/dev/null 2>&1 || true
     wineserver -w
     [ -f "$WINEPREFIX/system.reg" ] || { echo "wine-run: could not create $WINEPREFIX" >&2; exit 1; }

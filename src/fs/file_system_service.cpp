@@ -6,14 +6,14 @@
 #include "core/query.h"
 #include "core/result_helpers.h"
 #include "fs/directory_enumerators.h"
+#include "fs/directory_operations.h"
 #include "fs/file_operations.h"
 #include "fs/find_entry.h"
 #include "fs/nt_path.h"
 #include "fs/on_disk_names.h"
+#include "fs/volume_operations.h"
 #include "strings/path_text.h"
 
-// Operations not offered yet answer RYL_E_NOT_IMPLEMENTED with their full
-// argument list declared, so that the callee still removes every argument.
 namespace ryl::fs {
 
 void* RYL_THISCALL FileSystemServiceImpl::Query(uint32_t type, uint32_t version, uint32_t* outHighest) {
@@ -238,8 +238,42 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::DirectoryExists(const RylChar16* 
     return fs::DirectoryExists(pathText.data(), length);
   });
 }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateDirectoryTree(const RylChar16*, uint32_t, uint8_t, RylSecurityObject*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateDirectory(const RylChar16*, uint32_t, RylSecurityObject*) { return RYL_E_NOT_IMPLEMENTED; }
+
+namespace {
+
+// The descriptor a security object supplies for what a call creates; null
+// without an object.
+const void* DescriptorOf(RylSecurityObject* security) noexcept {
+  return security != nullptr ? security->GetSecurityDescriptor() : nullptr;
+}
+
+// Host text of both forms for the operations below: a null pointer only
+// with length 0.
+bool HostPath(const RylChar16* path, uint32_t length, strings::PathText* out) noexcept {
+  return strings::FromHostText(path, length, out) && !(path == nullptr && length != 0);
+}
+
+const char16_t* Units(const RylChar16* text) noexcept { return reinterpret_cast<const char16_t*>(text); }
+
+}  // namespace
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateDirectoryTree(const RylChar16* path, uint32_t length,
+                                                                  uint8_t createParents, RylSecurityObject* security) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (path == nullptr || !HostPath(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::CreateDirectoryTree(Units(path), length, createParents != 0, DescriptorOf(security));
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateDirectory(const RylChar16* path, uint32_t length,
+                                                              RylSecurityObject* security) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (path == nullptr || !HostPath(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::CreateDirectory(Units(path), length, DescriptorOf(security));
+  });
+}
 namespace {
 
 ResultCode SetTimes(const RylChar16* path, uint32_t length, const FileTimes& times, bool attributesOnly) noexcept {
@@ -365,13 +399,88 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::CreateHardLink(const RylChar16* e
     return fs::CreateHardLink(existingText.data(), existingLength, linkText.data(), linkLength);
   });
 }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CreateLink(const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint8_t, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::IsSolidStateVolume(void*, uint8_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::CopyDirectoryFiles(const RylChar16*, uint32_t, const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint32_t, uint32_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::MoveDirectoryFiles(const RylChar16*, uint32_t, const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint32_t, uint32_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::DeleteDirectoryFiles(const RylChar16*, uint32_t, const RylChar16*, uint32_t, uint32_t*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::RemoveDirectory(const RylChar16*, uint32_t, uint8_t, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::MoveDirectory(const RylChar16*, uint32_t, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL FileSystemServiceImpl::CreateLink(const RylChar16* target, uint32_t targetLength,
+                                                         const RylChar16* link, uint32_t linkLength,
+                                                         uint8_t isDirectory, uint8_t forceJunction) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText targetText;
+    strings::PathText linkText;
+    if (target == nullptr || link == nullptr || !HostPath(target, targetLength, &targetText) ||
+        !HostPath(link, linkLength, &linkText)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::CreateLink(Units(target), targetLength, Units(link), linkLength, isDirectory != 0, forceJunction != 0);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::IsSolidStateVolume(void* volumeHandle, uint8_t* outIsSolidState) {
+  return core::GuardEntry([&] { return fs::IsSolidStateVolume(volumeHandle, outIsSolidState); });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::CopyDirectoryFiles(const RylChar16* source, uint32_t sourceLength,
+                                                                 const RylChar16* target, uint32_t targetLength,
+                                                                 const RylChar16* pattern, uint32_t patternLength,
+                                                                 uint32_t collisionMode, uint32_t* outCount) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (!HostPath(source, sourceLength, &text) || !HostPath(target, targetLength, &text) ||
+        !HostPath(pattern, patternLength, &text)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::CopyDirectoryFiles(Units(source), sourceLength, Units(target), targetLength, Units(pattern),
+                                  patternLength, collisionMode, outCount);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::MoveDirectoryFiles(const RylChar16* source, uint32_t sourceLength,
+                                                                 const RylChar16* target, uint32_t targetLength,
+                                                                 const RylChar16* pattern, uint32_t patternLength,
+                                                                 uint32_t flags, uint32_t* outCount) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (!HostPath(source, sourceLength, &text) || !HostPath(target, targetLength, &text) ||
+        !HostPath(pattern, patternLength, &text)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::MoveDirectoryFiles(Units(source), sourceLength, Units(target), targetLength, Units(pattern),
+                                  patternLength, flags, outCount);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::DeleteDirectoryFiles(const RylChar16* directory,
+                                                                   uint32_t directoryLength,
+                                                                   const RylChar16* pattern, uint32_t patternLength,
+                                                                   uint32_t* outCount, uint32_t deleteFlags) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (!HostPath(directory, directoryLength, &text) || !HostPath(pattern, patternLength, &text)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::DeleteDirectoryFiles(Units(directory), directoryLength, Units(pattern), patternLength, outCount,
+                                    deleteFlags);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::RemoveDirectory(const RylChar16* path, uint32_t length,
+                                                              uint8_t recursive, uint32_t deleteFlags) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (path == nullptr || !HostPath(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::RemoveDirectory(Units(path), length, recursive != 0, deleteFlags);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::MoveDirectory(const RylChar16* source, uint32_t sourceLength,
+                                                            const RylChar16* target, uint32_t targetLength) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (source == nullptr || target == nullptr || !HostPath(source, sourceLength, &text) ||
+        !HostPath(target, targetLength, &text)) {
+      return RYL_E_INVALID_ARG;
+    }
+    return fs::MoveDirectory(Units(source), sourceLength, Units(target), targetLength);
+  });
+}
 ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileSize(const RylChar16* path, uint32_t length,
                                                           uint64_t* outSize) {
   return core::GuardEntry([&]() -> ResultCode {
@@ -380,10 +489,45 @@ ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileSize(const RylChar16* path
     return fs::GetFileSize(pathText.data(), length, outSize);
   });
 }
-ResultCode RYL_THISCALL FileSystemServiceImpl::IsNtfs(const RylChar16*, uint32_t, uint8_t*, uint8_t) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::DefineDriveLetter(const RylChar16*, uint32_t, uint32_t, RylChar16) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::RemoveDriveLetter(RylChar16) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetDiskSpace(const RylChar16*, uint32_t, uint64_t*, uint64_t*) { return RYL_E_NOT_IMPLEMENTED; }
-ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileIdentity(uint8_t*, uint8_t*, const RylChar16*, uint32_t) { return RYL_E_NOT_IMPLEMENTED; }
+ResultCode RYL_THISCALL FileSystemServiceImpl::IsNtfs(const RylChar16* path, uint32_t length, uint8_t* outIsNtfs,
+                                                     uint8_t fixedOnly) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (path == nullptr || !HostPath(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::IsNtfs(Units(path), length, fixedOnly != 0, outIsNtfs);
+  });
+}
+
+// The second argument is accepted and not used.
+ResultCode RYL_THISCALL FileSystemServiceImpl::DefineDriveLetter(const RylChar16* target, uint32_t targetLength,
+                                                                uint32_t, RylChar16 driveLetter) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (target == nullptr || !HostPath(target, targetLength, &text)) return RYL_E_INVALID_ARG;
+    return fs::DefineDriveLetter(Units(target), targetLength, static_cast<char16_t>(driveLetter));
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::RemoveDriveLetter(RylChar16 driveLetter) {
+  return core::GuardEntry([&] { return fs::RemoveDriveLetter(static_cast<char16_t>(driveLetter)); });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetDiskSpace(const RylChar16* path, uint32_t length,
+                                                           uint64_t* outTotalBytes, uint64_t* outAvailableBytes) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (path == nullptr || !HostPath(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::GetDiskSpace(Units(path), length, outTotalBytes, outAvailableBytes);
+  });
+}
+
+ResultCode RYL_THISCALL FileSystemServiceImpl::GetFileIdentity(uint8_t* outVolumeId, uint8_t* outFileId,
+                                                              const RylChar16* path, uint32_t length) {
+  return core::GuardEntry([&]() -> ResultCode {
+    strings::PathText text;
+    if (path == nullptr || !HostPath(path, length, &text)) return RYL_E_INVALID_ARG;
+    return fs::GetFileIdentity(outVolumeId, outFileId, Units(path), length);
+  });
+}
 
 }  // namespace ryl::fs

@@ -47,11 +47,17 @@ NTSTATUS OpenNativeFile(sys::ScopedHandle* out, const UNICODE_STRING& name, ACCE
 
 NTSTATUS CreateNativeFile(sys::ScopedHandle* out, const UNICODE_STRING& name, ACCESS_MASK access, ULONG share,
                           ULONG disposition, ULONG options) noexcept {
-  NativeObjectAttributes attributes(name);
+  return CreateNativeFileWith(out, name, access, 0, share, disposition, options, nullptr);
+}
+
+NTSTATUS CreateNativeFileWith(sys::ScopedHandle* out, const UNICODE_STRING& name, ACCESS_MASK access,
+                              ULONG fileAttributes, ULONG share, ULONG disposition, ULONG options,
+                              void* securityDescriptor) noexcept {
+  NativeObjectAttributes attributes(name, securityDescriptor);
   IO_STATUS_BLOCK iosb{};
   HANDLE handle = nullptr;
-  const NTSTATUS status =
-      ZwCreateFile(&handle, access, attributes.get(), &iosb, nullptr, 0, share, disposition, options, nullptr, 0);
+  const NTSTATUS status = ZwCreateFile(&handle, access, attributes.get(), &iosb, nullptr, fileAttributes, share,
+                                       disposition, options, nullptr, 0);
   if (NT_SUCCESS(status)) out->reset(handle);
   return status;
 }

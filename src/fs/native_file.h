@@ -21,6 +21,8 @@
 #undef MoveFile
 #undef DeleteFile
 #undef CreateHardLink
+#undef CreateDirectory
+#undef RemoveDirectory
 
 namespace ryl::fs {
 
@@ -48,6 +50,12 @@ using sys::NativeObjectAttributes;
 
 [[nodiscard]] NTSTATUS CreateNativeFile(sys::ScopedHandle* out, const UNICODE_STRING& name, ACCESS_MASK access,
                                         ULONG share, ULONG disposition, ULONG options) noexcept;
+
+// As CreateNativeFile, with the attributes of what the call creates and the
+// security descriptor it is given (null: what it inherits).
+[[nodiscard]] NTSTATUS CreateNativeFileWith(sys::ScopedHandle* out, const UNICODE_STRING& name, ACCESS_MASK access,
+                                            ULONG attributes, ULONG share, ULONG disposition, ULONG options,
+                                            void* securityDescriptor) noexcept;
 
 [[nodiscard]] NTSTATUS QueryBasicInformation(HANDLE file, FILE_BASIC_INFORMATION* out) noexcept;
 [[nodiscard]] NTSTATUS SetBasicInformation(HANDLE file, const FILE_BASIC_INFORMATION& info) noexcept;

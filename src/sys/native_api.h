@@ -275,3 +275,18 @@ NTSYSAPI NTSTATUS NTAPI ZwLoadKey(POBJECT_ATTRIBUTES target, POBJECT_ATTRIBUTES 
 NTSYSAPI NTSTATUS NTAPI ZwUnloadKey(POBJECT_ATTRIBUTES target);
 NTSYSAPI NTSTATUS NTAPI ZwRestoreKey(HANDLE key, HANDLE file, ULONG flags);
 }
+
+// Controls sent to file systems and devices, and the process token.
+#if !defined(_NTIFS_INCLUDED_)
+extern "C" {
+NTSYSAPI NTSTATUS NTAPI ZwFsControlFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID apcContext,
+                                        PIO_STATUS_BLOCK iosb, ULONG code, PVOID input, ULONG inputLength,
+                                        PVOID output, ULONG outputLength);
+NTSYSAPI NTSTATUS NTAPI ZwDeviceIoControlFile(HANDLE file, HANDLE event, PIO_APC_ROUTINE apc, PVOID apcContext,
+                                              PIO_STATUS_BLOCK iosb, ULONG code, PVOID input, ULONG inputLength,
+                                              PVOID output, ULONG outputLength);
+NTSYSAPI NTSTATUS NTAPI ZwOpenProcessToken(HANDLE process, ACCESS_MASK access, PHANDLE token);
+NTSYSAPI NTSTATUS NTAPI ZwAdjustPrivilegesToken(HANDLE token, BOOLEAN disableAll, PTOKEN_PRIVILEGES newState,
+                                                ULONG length, PTOKEN_PRIVILEGES previousState, PULONG returnLength);
+}
+#endif

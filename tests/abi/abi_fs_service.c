@@ -1,6 +1,6 @@
 /* The file operations of the file-system service (root + 4, delivered by
- * root slot 5) reached the way an MSVC-built host reaches them: slots 13-23,
- * 26-39 and 47 called by number with real paths and 64-bit times passed as two
+ * root slot 5) reached the way an MSVC-built host reaches them: slots 13-52
+ * called by number with real paths and 64-bit times passed as two
  * stack words (low first), checking the result, what the call did on disk,
  * and that the callee removed exactly its argument words. */
 #include <string.h>
@@ -152,6 +152,68 @@ static void CheckLinkAndSize(void* fs) {
   ABI_CHECK(AbiCall(fs, 47, dirSize, 3, "GetFileSize") == 0 && size == 0, "GetFileSize of a directory is 0");
 }
 
+/* Slots 24, 25 and 40-52: directories, links and volumes. */
+static void CheckDirectorySlots(void* fs) {
+  wchar_t tree[MAX_PATH], leaf[MAX_PATH], single[MAX_PATH], moved[MAX_PATH], copy[MAX_PATH], file[MAX_PATH];
+  In(tree, L"tree");
+  In(leaf, L"tree\\a\\b");
+  In(single, L"single");
+  In(moved, L"moved");
+  In(copy, L"copy");
+  const uint32_t makeTree[] = {W(leaf), LEN(leaf), 1, 0};
+  ABI_CHECK(AbiCall(fs, 24, makeTree, 4, "CreateDirectoryTree") == 0 && Exists(leaf), "CreateDirectoryTree with parents");
+  const uint32_t makeOne[] = {W(single), LEN(single), 0};
+  ABI_CHECK(AbiCall(fs, 25, makeOne, 3, "CreateDirectory") == 0 && Exists(single), "CreateDirectory");
+  ABI_CHECK(AbiCall(fs, 25, makeOne, 3, "CreateDirectory") == E_ALREADY_EXISTS, "an existing directory");
+  const uint32_t move[] = {W(single), LEN(single), W(moved), LEN(moved)};
+  ABI_CHECK(AbiCall(fs, 46, move, 4, "MoveDirectory") == 0 && Exists(moved) && !Exists(single), "MoveDirectory");
+
+  In(file, L"tree\\one.txt");
+  WriteText(file, "1");
+  In(file, L"tree\\two.txt");
+  WriteText(file, "2");
+  const uint32_t makeCopy[] = {W(copy), LEN(copy), 0};
+  AbiCall(fs, 25, makeCopy, 3, "CreateDirectory");
+  uint32_t count = 0xDEAD;
+  const uint32_t copyFiles[] = {W(tree), LEN(tree), W(copy), LEN(copy), W(L"*.txt"), 5, 2, W(&count)};
+  ABI_CHECK(AbiCall(fs, 42, copyFiles, 8, "CopyDirectoryFiles") == 0 && count == 2, "two files copied (%u)", count);
+  ABI_CHECK(AbiCall(fs, 42, copyFiles, 8, "CopyDirectoryFiles") == 0 && count == 2, "numbered copies (%u)", count);
+  In(file, L"copy\\one.txt.1");
+  ABI_CHECK(HasText(file, "1"), "the numbered copy one.txt.1");
+  const uint32_t moveFiles[] = {W(copy), LEN(copy), W(moved), LEN(moved), W(L"*.1"), 3, 1, W(&count)};
+  ABI_CHECK(AbiCall(fs, 43, moveFiles, 8, "MoveDirectoryFiles") == 0 && count == 2, "two files moved (%u)", count);
+  const uint32_t deleteFiles[] = {W(copy), LEN(copy), W(L"*"), 1, W(&count), 0};
+  ABI_CHECK(AbiCall(fs, 44, deleteFiles, 6, "DeleteDirectoryFiles") == 0 && count == 2, "two files deleted (%u)", count);
+  const uint32_t removeTree[] = {W(tree), LEN(tree), 1, 0};
+  ABI_CHECK(AbiCall(fs, 45, removeTree, 4, "RemoveDirectory") == 0 && !Exists(tree), "RemoveDirectory recursive");
+  const uint32_t removeMoved[] = {W(moved), LEN(moved), 1, 0};
+  AbiCall(fs, 45, removeMoved, 4, "RemoveDirectory");
+  const uint32_t removeCopy[] = {W(copy), LEN(copy), 0, 0};
+  ABI_CHECK(AbiCall(fs, 45, removeCopy, 4, "RemoveDirectory") == 0 && !Exists(copy), "RemoveDirectory of an empty one");
+
+  uint64_t total = 0, available = 0;
+  const uint32_t space[] = {W(g_dir), LEN(g_dir), W(&total), W(&available)};
+  ABI_CHECK(AbiCall(fs, 51, space, 4, "GetDiskSpace") == 0 && total != 0 && available <= total, "GetDiskSpace");
+  uint8_t ntfs = 0xCC;
+  const uint32_t isNtfs[] = {W(g_dir), LEN(g_dir), W(&ntfs), 1};
+  ABI_CHECK(AbiCall(fs, 48, isNtfs, 4, "IsNtfs") == 0 && (ntfs == 0 || ntfs == 1), "IsNtfs answers a boolean");
+  uint8_t volumeId[16], fileId[16];
+  In(file, L"a.txt");
+  const uint32_t identity[] = {W(volumeId), W(fileId), W(file), LEN(file)};
+  ABI_CHECK(AbiCall(fs, 52, identity, 4, "GetFileIdentity") == 0, "GetFileIdentity");
+  const uint32_t badLink[] = {W(g_dir), 0x8000, W(tree), LEN(tree), 1, 1};
+  ABI_CHECK(AbiCall(fs, 40, badLink, 6, "CreateLink") == E_INVALID_ARG, "a target of 0x10000 bytes is refused");
+  uint8_t solid = 0xCC;
+  const uint32_t solidArgs[] = {W(INVALID_HANDLE_VALUE), W(&solid)};
+  ABI_CHECK((int32_t)AbiCall(fs, 41, solidArgs, 2, "IsSolidStateVolume") < 0 && solid == 0,
+            "IsSolidStateVolume of no volume fails and says no");
+  const uint32_t removeLetter[] = {(uint32_t)L'Q'};
+  AbiCall(fs, 50, removeLetter, 1, "RemoveDriveLetter");
+  const uint32_t defineLetter[] = {W(g_dir), LEN(g_dir), 0, (uint32_t)L'Q'};
+  ABI_CHECK(AbiCall(fs, 49, defineLetter, 4, "DefineDriveLetter") == 0, "DefineDriveLetter Q:");
+  ABI_CHECK(AbiCall(fs, 50, removeLetter, 1, "RemoveDriveLetter") == 0, "RemoveDriveLetter Q:");
+}
+
 static void RemoveScratch(void) {
   static const wchar_t* const names[] = {L"a.txt", L"b.txt", L"c.txt", L"d.txt", L"t.txt", L"link.txt"};
   wchar_t path[MAX_PATH];
@@ -185,6 +247,7 @@ int main(void) {
       CheckCopyMoveDelete(fs);
       CheckTimeSlots(fs);
       CheckLinkAndSize(fs);
+      CheckDirectorySlots(fs);
     }
     typedef uint32_t(THISCALL* CountFn)(void* self);
     ABI_CHECK(((CountFn)AbiSlot(root, 2))(root) == 0, "the host's last release destroys the root");
