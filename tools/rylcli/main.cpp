@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "fs_command.h"
 #include "hash_command.h"
 #include "info_command.h"
 #include "re_command.h"
@@ -25,7 +26,9 @@ void PrintUsage() {
                "          (rylcli re for details)\n"
                "  hash    a file's digest as sha256sum prints it; this build offers no algorithm\n"
                "  rsa     sign a file or verify a signature with raw RSA key components\n"
-               "          (rylcli rsa for details)\n");
+               "          (rylcli rsa for details)\n"
+               "  fs      make and remove directory trees, copy a directory's files, free\n"
+               "          space and identities (rylcli fs for details)\n");
 }
 
 }  // namespace
@@ -47,6 +50,7 @@ int wmain(int argc, wchar_t** argv) {
   if (std::wcscmp(argv[1], L"re") == 0) return rylcli::RunRe(argc - 2, argv + 2);
   if (std::wcscmp(argv[1], L"hash") == 0) return rylcli::RunHash(argc - 2, argv + 2);
   if (std::wcscmp(argv[1], L"rsa") == 0) return rylcli::RunRsa(argc - 2, argv + 2);
+  if (std::wcscmp(argv[1], L"fs") == 0) return rylcli::RunFs(argc - 2, argv + 2);
   std::fprintf(stderr, "rylcli: unknown command '%ls'\n", argv[1]);
   PrintUsage();
   return 2;
