@@ -41,11 +41,16 @@ case "$build" in "$root"/*) build_in_root=1 ;; *) build_in_root=0 ;; esac
 if ! "$root/cmake/wine-run.sh" --check >/dev/null 2>&1 && [ "${RYL_WINE_VM:-auto}" != off ] &&
    [ "$build_in_root" = 1 ] && "$root/scripts/wine-vm.sh" --usable; then
   ctest --test-dir "$build" --output-on-failure -R "$host_only"
-  # The prefix lives in the machine's memory: Wine makes it much faster
-  # there than through the shared directory.
+  # The prefix lives on the machine's own disk: Wine makes it much faster
+  # there than through the shared directory, and unlike a memory file system
+  # of this kernel the disk keeps the extended attributes in which Wine
+  # stores the hidden and system attributes. The second drive of the file
+  # tests gets a small disk of its own for the same reason.
   "$root/scripts/wine-vm.sh" --run "$root" \
-    "mkdir -p '$build/wineprefix' && mount -t tmpfs -o size=3g ryl-wineprefix '$build/wineprefix' &&
-     ctest --test-dir '$build' --output-on-failure -j 2 -LE slow -E '$host_only'"
+    "mkdir -p '$build/wineprefix' /var/ryl-wineprefix && mount --bind /var/ryl-wineprefix '$build/wineprefix' &&
+     modprobe loop 2>/dev/null; truncate -s 256M /var/ryl-other.img && mkfs.ext4 -q /var/ryl-other.img && mkdir -p /mnt/ryl-other &&
+     mount -o loop /var/ryl-other.img /mnt/ryl-other &&
+     RYL_FS_OTHER_ROOT=/mnt/ryl-other ctest --test-dir '$build' --output-on-failure -j 2 -LE slow -E '$host_only'"
 else
   ctest --test-dir "$build" --output-on-failure -j "$(nproc)" -LE slow
 fi

@@ -275,7 +275,10 @@ ResultCode RegistryContext::RunPipeline(Pipeline pipeline, uintptr_t rootOrHandl
         mappedName = std::move(joined);
         name = NameOf(mappedName);
         directory = machine;
-        mask = (mask ^ kView64) | kView32;
+        // The 32-bit view and only it: inverting the 64-bit bit would set it
+        // for a caller who gave neither, and a key opened with both view
+        // bits is the 64-bit one (or a failure).
+        mask = (mask & ~kView64) | kView32;
       }
     } else if (StartsWithNoCase(joined, kUserPrefix) && hasSubkey) {
       // Component by component, so that every level passes through the

@@ -4,7 +4,8 @@
 # fs_service_tests; run it by hand the same way to run the executable alone):
 #
 #   other  a drive letter whose dosdevices entry links to a directory under
-#          /dev/shm, a different Linux file system than the prefix's C:, so
+#          /dev/shm (or $RYL_FS_OTHER_ROOT), a different Linux file system
+#          than the prefix's C:, so
 #          that a rename or hard link between the two answers
 #          STATUS_NOT_SAME_DEVICE;
 #   full   a drive letter on a 1 MiB tmpfs, so that a copy onto it runs out
@@ -22,7 +23,10 @@ set -euo pipefail
 state="$RYL_WINEPREFIX.fs-volumes"
 devices="$RYL_WINEPREFIX/dosdevices"
 config="$state/volumes.txt"
-shm="/dev/shm/ryl-fs-volumes-$(printf '%s' "$RYL_WINEPREFIX" | md5sum | cut -c1-12)"
+# RYL_FS_OTHER_ROOT names another file system for the "other" drive when
+# /dev/shm will not do (the emulated test machine's memory file systems keep
+# no extended attributes, where Wine stores the hidden attribute).
+shm="${RYL_FS_OTHER_ROOT:-/dev/shm}/ryl-fs-volumes-$(printf '%s' "$RYL_WINEPREFIX" | md5sum | cut -c1-12)"
 full="$state/full"
 
 free_letter() {

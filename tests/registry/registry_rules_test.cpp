@@ -168,7 +168,14 @@ TEST(RegistryViews, NodeTranslationUnderTheMachineWhateverItsSpelling) {
     const auto call = LastCall(f.fake);
     EXPECT_EQ(Narrow(call.name), "SOFTWARE\\Foo");
     EXPECT_EQ(testing::Upper(call.rootPath), u"\\REGISTRY\\MACHINE");
-    EXPECT_EQ(call.access, kKeyRead | kView32) << "0x100 inverted, 0x200 set";
+    EXPECT_EQ(call.access, kKeyRead | kView32) << "0x100 cleared, 0x200 set";
+    f.context->CloseHandle(handle);
+    // Without a view flag the translation still asks for the 32-bit view
+    // alone, never for both.
+    ASSERT_EQ(f.context->OpenKey(kLocalMachine, &handle, subkey.data(), static_cast<uint32_t>(subkey.size()), true,
+                                 kKeyRead | kTranslateWow64Node, nullptr),
+              RYL_OK);
+    EXPECT_EQ(LastCall(f.fake).access, kKeyRead | kView32);
     f.context->CloseHandle(handle);
   }
 }

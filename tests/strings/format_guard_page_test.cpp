@@ -47,11 +47,14 @@ class GuardedPage {
 TEST(FormatGuardPageTest, FormatsEndingAtThePageReadNoFurther) {
   GuardedPage page;
   ASSERT_TRUE(page.ok());
-  for (const char* format : {"%", "%5", "%-0.*", "abc%l", "%I6", "%%", "%.3s", "%I64"}) {
+  // Formats that take no argument, then one whose "*" takes an int and one
+  // that takes a string.
+  for (const char* format : {"%", "%5", "abc%l", "%I6", "%%", "%I64", "x%-0"}) {
     const char* placed = page.Place(format, std::strlen(format) + 1);
-    const Narrow result = FormatNarrow(placed, 2, "xyz");
-    EXPECT_CODE(result.code, RYL_OK) << format;
+    EXPECT_CODE(FormatNarrow(placed).code, RYL_OK) << format;
   }
+  EXPECT_CODE(FormatNarrow(page.Place("%-0.*", 6), 2).code, RYL_OK);
+  EXPECT_EQ(FormatNarrow(page.Place("%.3s", 5), "xyzw").text, "xyz");
   const std::u16string wide = u"%ls%";
   const char16_t* placedWide = page.Place(wide.c_str(), wide.size() + 1);
   EXPECT_CODE(FormatWide(placedWide, u"w").code, RYL_OK);

@@ -311,10 +311,12 @@ TEST_F(ZipReaderTest, ExtractTo_ReturnsTheWriteErrorAndCutsBackAfterPartialOutpu
   ArchiveEntry* entry = Find(archive, u"noise.bin");
   ASSERT_NE(entry, nullptr);
   SinkHostStream sink(Bytes("start"));
-  sink.writesAllowed = 2;
+  // 70,000 bytes take at least two writes whatever the extraction's block
+  // size: the first is accepted, the second fails.
+  sink.writesAllowed = 1;
   sink.writeFailure = RYL_RESULT(0xE0010049u);
   EXPECT_CODE(entry->ExtractTo(&sink), RYL_RESULT(0xE0010049u));
-  EXPECT_EQ(sink.writes, 3);
+  EXPECT_EQ(sink.writes, 2);
   EXPECT_EQ(sink.data, "start");
   // The failed copy closed the entry's streams: the next one starts afresh.
   Bytes data;
