@@ -9,7 +9,7 @@ packages=(
   binutils-mingw-w64-i686 libz-mingw-w64-dev
   cmake ninja-build googletest dpkg-dev make perl python3
   wine wine32:i386 wine64
-  zip unzip p7zip-full libarchive-tools bzip2
+  zip unzip p7zip-full libarchive-tools bzip2 openssl
 )
 
 missing=()
