@@ -9,7 +9,7 @@
 // an integer, as a double, as a narrow or UTF-16 string that ends within the
 // record, or as a counted string of four bytes. A %r would take its length
 // from the next argument (an address), so r is replaced; and formats with
-// more specifications than there are arguments are cut, since a format that
+// more directives than there are arguments are cut, since a format that
 // reads past its arguments is the caller's fault, not the formatter's.
 #include <cstddef>
 #include <cstdint>
@@ -31,8 +31,8 @@ struct SafeArgument {
 const char kText[8] = "abcd";
 SafeArgument g_argument = {{4, 4, kText}, {0, 0}};
 
-// Each specification reads at most three arguments ("*", ".*", the value).
-constexpr size_t kMaxSpecifications = 16;
+// Each directive reads at most three arguments ("*", ".*", the value).
+constexpr size_t kMaxDirectives = 16;
 
 #define ARG &g_argument
 #define ARG8 ARG, ARG, ARG, ARG, ARG, ARG, ARG, ARG
@@ -58,12 +58,12 @@ ResultCode FormatWide(OutputBuffer* out, const RylChar16* format, ...) {
 
 template <typename Unit>
 void Sanitize(std::basic_string<Unit>* format) {
-  size_t specifications = 0;
+  size_t directives = 0;
   for (size_t i = 0; i < format->size(); ++i) {
     Unit& unit = (*format)[i];
     if (unit == 0) unit = ' ';
     if (unit == 'r') unit = 'q';
-    if (unit == '%' && ++specifications > kMaxSpecifications) {
+    if (unit == '%' && ++directives > kMaxDirectives) {
       format->resize(i);
       return;
     }

@@ -20,39 +20,39 @@ char* WriteDecimal(char* p, uint32_t value) noexcept {
 }
 
 // "%" flags width "." precision letter, as the runtime reads it.
-void BuildRuntimeFormat(const FormatSpec& spec, uint32_t precision, char* format) noexcept {
+void BuildRuntimeFormat(const FormatDirective& directive, uint32_t precision, char* format) noexcept {
   char* p = format;
   *p++ = '%';
-  if (spec.leftJustify) *p++ = '-';
-  if (spec.plus) *p++ = '+';
-  if (spec.zeroPad) *p++ = '0';
-  if (spec.alternate) *p++ = '#';
-  if (spec.space) *p++ = ' ';
-  p = WriteDecimal(p, spec.width);
+  if (directive.leftJustify) *p++ = '-';
+  if (directive.plus) *p++ = '+';
+  if (directive.zeroPad) *p++ = '0';
+  if (directive.alternate) *p++ = '#';
+  if (directive.space) *p++ = ' ';
+  p = WriteDecimal(p, directive.width);
   *p++ = '.';
   p = WriteDecimal(p, precision);
-  *p++ = static_cast<char>(spec.conversion);
+  *p++ = static_cast<char>(directive.conversion);
   *p = '\0';
 }
 
 template <typename Char>
-ResultCode AppendSpecialValue(FormatTarget<Char>& target, const FormatSpec& spec, double value) noexcept {
+ResultCode AppendSpecialValue(FormatTarget<Char>& target, const FormatDirective& directive, double value) noexcept {
   char text[4];
   uint32_t length = 0;
   const bool infinite = std::isinf(value);
   if (infinite && std::signbit(value)) text[length++] = '-';
-  else if (spec.plus) text[length++] = '+';
-  else if (spec.space) text[length++] = ' ';
+  else if (directive.plus) text[length++] = '+';
+  else if (directive.space) text[length++] = ' ';
   const uint32_t signLength = length;
   const char* word = infinite ? "inf" : "nan";
   for (int i = 0; i < 3; ++i) text[length++] = word[i];
-  const uint32_t padding = spec.width > length ? spec.width - length : 0;
+  const uint32_t padding = directive.width > length ? directive.width - length : 0;
   ResultCode rc = RYL_OK;
-  if (spec.leftJustify) {
+  if (directive.leftJustify) {
     if ((rc = target.AppendAscii(text, length)) < 0) return rc;
     return target.Repeat(static_cast<Char>(' '), padding);
   }
-  if (spec.zeroPad) {
+  if (directive.zeroPad) {
     if ((rc = target.AppendAscii(text, signLength)) < 0) return rc;
     if ((rc = target.Repeat(static_cast<Char>('0'), padding)) < 0) return rc;
     return target.AppendAscii(text + signLength, length - signLength);
@@ -64,12 +64,12 @@ ResultCode AppendSpecialValue(FormatTarget<Char>& target, const FormatSpec& spec
 }  // namespace
 
 template <typename Char>
-ResultCode AppendDouble(FormatTarget<Char>& target, const FormatSpec& spec, double value) noexcept {
-  if (!std::isfinite(value)) return AppendSpecialValue(target, spec, value);
+ResultCode AppendDouble(FormatTarget<Char>& target, const FormatDirective& directive, double value) noexcept {
+  if (!std::isfinite(value)) return AppendSpecialValue(target, directive, value);
   const uint32_t precision =
-      !spec.hasPrecision ? 6 : (spec.precision > kMaxFloatPrecision ? kMaxFloatPrecision : spec.precision);
+      !directive.hasPrecision ? 6 : (directive.precision > kMaxFloatPrecision ? kMaxFloatPrecision : directive.precision);
   char format[40];
-  BuildRuntimeFormat(spec, precision, format);
+  BuildRuntimeFormat(directive, precision, format);
   // Most numbers fit a small buffer at the first try; the rest are measured
   // and formatted again into a block of their own size.
   char local[128];
@@ -84,7 +84,7 @@ ResultCode AppendDouble(FormatTarget<Char>& target, const FormatSpec& spec, doub
   return target.AppendAscii(text, static_cast<uint32_t>(length));
 }
 
-template ResultCode AppendDouble<char>(FormatTarget<char>&, const FormatSpec&, double) noexcept;
-template ResultCode AppendDouble<char16_t>(FormatTarget<char16_t>&, const FormatSpec&, double) noexcept;
+template ResultCode AppendDouble<char>(FormatTarget<char>&, const FormatDirective&, double) noexcept;
+template ResultCode AppendDouble<char16_t>(FormatTarget<char16_t>&, const FormatDirective&, double) noexcept;
 
 }  // namespace ryl::strings

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "strings/format_spec.h"
+#include "strings/format_directive.h"
 #include "strings/format_target.h"
 
 namespace ryl::strings {
@@ -15,15 +15,15 @@ namespace ryl::strings {
 // Precisions above this are taken as this; none means 6.
 inline constexpr uint32_t kMaxFloatPrecision = 20;
 
-// spec.conversion is one of e, E, f, g, G. An infinity or NaN is "inf" or
+// directive.conversion is one of e, E, f, g, G. An infinity or NaN is "inf" or
 // "nan" after "-" (negative infinity only), else "+" with the plus flag, else
 // " " with the space flag; padded to the width with spaces before, spaces
 // after when left-justified, or zeros after the sign when zero-padded. A
 // failure of the runtime formatter is RYL_E_BAD_FORMAT.
 template <typename Char>
-[[nodiscard]] ResultCode AppendDouble(FormatTarget<Char>& target, const FormatSpec& spec, double value) noexcept;
+[[nodiscard]] ResultCode AppendDouble(FormatTarget<Char>& target, const FormatDirective& directive, double value) noexcept;
 
-extern template ResultCode AppendDouble<char>(FormatTarget<char>&, const FormatSpec&, double) noexcept;
-extern template ResultCode AppendDouble<char16_t>(FormatTarget<char16_t>&, const FormatSpec&, double) noexcept;
+extern template ResultCode AppendDouble<char>(FormatTarget<char>&, const FormatDirective&, double) noexcept;
+extern template ResultCode AppendDouble<char16_t>(FormatTarget<char16_t>&, const FormatDirective&, double) noexcept;
 
 }  // namespace ryl::strings

@@ -20,44 +20,44 @@ uint32_t WriteDigitsBackwards(char* end, uint64_t value, uint32_t base, bool upp
 }
 
 template <typename Char>
-ResultCode AppendInteger(FormatTarget<Char>& target, const FormatSpec& spec, bool negative, uint64_t magnitude,
+ResultCode AppendInteger(FormatTarget<Char>& target, const FormatDirective& directive, bool negative, uint64_t magnitude,
                          uint32_t base) noexcept {
   // 64 binary digits, or up to 32 digits of precision, and a prefix of at
   // most three characters ("-0x" cannot happen; "+0x" can).
   char text[72];
   char* const digitsEnd = text + sizeof(text);
   const uint32_t precision =
-      !spec.hasPrecision ? 1 : (spec.precision > kMaxIntegerPrecision ? kMaxIntegerPrecision : spec.precision);
+      !directive.hasPrecision ? 1 : (directive.precision > kMaxIntegerPrecision ? kMaxIntegerPrecision : directive.precision);
   uint32_t digitCount = 0;
-  if (magnitude != 0 || precision != 0) digitCount = WriteDigitsBackwards(digitsEnd, magnitude, base, spec.upperCase);
+  if (magnitude != 0 || precision != 0) digitCount = WriteDigitsBackwards(digitsEnd, magnitude, base, directive.upperCase);
   char* digits = digitsEnd - digitCount;
   while (digitCount < precision) {
     *--digits = '0';
     ++digitCount;
   }
-  if (spec.alternate && base == 8 && (digitCount == 0 || *digits != '0')) {
+  if (directive.alternate && base == 8 && (digitCount == 0 || *digits != '0')) {
     *--digits = '0';
     ++digitCount;
   }
   char prefix[3];
   uint32_t prefixLength = 0;
   if (negative) prefix[prefixLength++] = '-';
-  else if (spec.plus) prefix[prefixLength++] = '+';
-  else if (spec.space) prefix[prefixLength++] = ' ';
-  if (spec.alternate && base == 16 && magnitude != 0) {
+  else if (directive.plus) prefix[prefixLength++] = '+';
+  else if (directive.space) prefix[prefixLength++] = ' ';
+  if (directive.alternate && base == 16 && magnitude != 0) {
     prefix[prefixLength++] = '0';
-    prefix[prefixLength++] = spec.upperCase ? 'X' : 'x';
+    prefix[prefixLength++] = directive.upperCase ? 'X' : 'x';
   }
   const uint32_t length = prefixLength + digitCount;
-  const uint32_t padding = spec.width > length ? spec.width - length : 0;
+  const uint32_t padding = directive.width > length ? directive.width - length : 0;
   ResultCode rc = RYL_OK;
-  if (spec.leftJustify) {
+  if (directive.leftJustify) {
     if ((rc = target.AppendAscii(prefix, prefixLength)) < 0) return rc;
     if ((rc = target.AppendAscii(digits, digitCount)) < 0) return rc;
     return target.Repeat(static_cast<Char>(' '), padding);
   }
   // As in the C runtimes, a precision turns the zero flag off.
-  if (spec.zeroPad && !spec.hasPrecision) {
+  if (directive.zeroPad && !directive.hasPrecision) {
     if ((rc = target.AppendAscii(prefix, prefixLength)) < 0) return rc;
     if ((rc = target.Repeat(static_cast<Char>('0'), padding)) < 0) return rc;
     return target.AppendAscii(digits, digitCount);
@@ -67,8 +67,8 @@ ResultCode AppendInteger(FormatTarget<Char>& target, const FormatSpec& spec, boo
   return target.AppendAscii(digits, digitCount);
 }
 
-template ResultCode AppendInteger<char>(FormatTarget<char>&, const FormatSpec&, bool, uint64_t, uint32_t) noexcept;
-template ResultCode AppendInteger<char16_t>(FormatTarget<char16_t>&, const FormatSpec&, bool, uint64_t,
+template ResultCode AppendInteger<char>(FormatTarget<char>&, const FormatDirective&, bool, uint64_t, uint32_t) noexcept;
+template ResultCode AppendInteger<char16_t>(FormatTarget<char16_t>&, const FormatDirective&, bool, uint64_t,
                                             uint32_t) noexcept;
 
 }  // namespace ryl::strings

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "strings/format_spec.h"
+#include "strings/format_directive.h"
 #include "strings/format_target.h"
 
 namespace ryl::strings {
@@ -17,7 +17,7 @@ inline constexpr uint32_t kMaxIntegerPrecision = 32;
 // end, and returns the count. Letters are lower case unless upperCase.
 uint32_t WriteDigitsBackwards(char* end, uint64_t value, uint32_t base, bool upperCase) noexcept;
 
-// Appends magnitude (with a "-" when negative) under spec: the precision is
+// Appends magnitude (with a "-" when negative) under directive: the precision is
 // the minimum number of digits (a zero with precision 0 has none); "#" puts
 // "0" before octal digits that do not already start with one and "0x" or
 // "0X" before a hexadecimal value that is not zero; "+" or else " " stands
@@ -25,12 +25,12 @@ uint32_t WriteDigitsBackwards(char* end, uint64_t value, uint32_t base, bool upp
 // with spaces after when left-justified, or with zeros between sign or
 // prefix and digits when zero-padded without a precision.
 template <typename Char>
-[[nodiscard]] ResultCode AppendInteger(FormatTarget<Char>& target, const FormatSpec& spec, bool negative,
+[[nodiscard]] ResultCode AppendInteger(FormatTarget<Char>& target, const FormatDirective& directive, bool negative,
                                        uint64_t magnitude, uint32_t base) noexcept;
 
-extern template ResultCode AppendInteger<char>(FormatTarget<char>&, const FormatSpec&, bool, uint64_t,
+extern template ResultCode AppendInteger<char>(FormatTarget<char>&, const FormatDirective&, bool, uint64_t,
                                                uint32_t) noexcept;
-extern template ResultCode AppendInteger<char16_t>(FormatTarget<char16_t>&, const FormatSpec&, bool, uint64_t,
+extern template ResultCode AppendInteger<char16_t>(FormatTarget<char16_t>&, const FormatDirective&, bool, uint64_t,
                                                    uint32_t) noexcept;
 
 }  // namespace ryl::strings

@@ -32,12 +32,12 @@ ResultCode WriteIntegerText(OutputBuffer* output, bool isSigned, uint64_t bits, 
 template <typename Char>
 ResultCode AppendDoubleText(OutputBuffer* output, double value, uint32_t digits) noexcept {
   if (output == nullptr) return RYL_E_INVALID_ARG;
-  FormatSpec spec;
-  spec.conversion = 'e';
-  spec.hasPrecision = true;
-  spec.precision = digits == 0 ? 0 : digits - 1;
+  FormatDirective directive;
+  directive.conversion = 'e';
+  directive.hasPrecision = true;
+  directive.precision = digits == 0 ? 0 : digits - 1;
   FormatTarget<Char> target(&AppendToOutput<Char>, output);
-  const ResultCode rc = AppendDouble(target, spec, value);
+  const ResultCode rc = AppendDouble(target, directive, value);
   const ResultCode finished = target.Finish();
   return rc < 0 ? rc : finished;
 }

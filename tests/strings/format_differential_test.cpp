@@ -1,4 +1,4 @@
-// Thousands of random specifications through the formatter and through the
+// Thousands of random directives through the formatter and through the
 // C runtime's own printf (the platform runtime's _snprintf and _snwprintf on
 // Windows, the C library's snprintf here), for every conversion both read
 // with the same meaning: the text must be identical.
@@ -53,7 +53,7 @@ enum class ValueKind { kInt32, kInt64, kDouble, kString, kChar };
 
 struct Generated {
   std::string ours;       // the format for the module
-  std::string reference;  // the same specification as the runtime spells it
+  std::string reference;  // the same directive as the runtime spells it
   ValueKind kind;
   bool starWidth = false;
   bool starPrecision = false;
@@ -125,7 +125,7 @@ class SpecGenerator {
           break;
       }
     }
-    // Text around the specification, without "%".
+    // Text around the directive, without "%".
     const std::string before = Pick(3) == 0 ? "<" : "";
     const std::string after = Pick(3) == 0 ? ">" : "";
     g.ours = before + ours + conversion + after;

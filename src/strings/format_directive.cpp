@@ -1,4 +1,4 @@
-#include "strings/format_spec.h"
+#include "strings/format_directive.h"
 
 #include <type_traits>
 
@@ -53,54 +53,54 @@ const Char* ReadModifier(const Char* p, LengthModifier* out) noexcept {
 }  // namespace
 
 template <typename Char>
-const Char* ParseFormatSpec(const Char* p, FormatArguments& arguments, FormatSpec* spec) noexcept {
-  *spec = FormatSpec{};
+const Char* ParseFormatDirective(const Char* p, FormatArguments& arguments, FormatDirective* directive) noexcept {
+  *directive = FormatDirective{};
   for (;; ++p) {
-    if (*p == ' ') spec->space = true;
-    else if (*p == '#') spec->alternate = true;
-    else if (*p == '+') spec->plus = true;
-    else if (*p == '-') spec->leftJustify = true;
-    else if (*p == '0') spec->zeroPad = true;
+    if (*p == ' ') directive->space = true;
+    else if (*p == '#') directive->alternate = true;
+    else if (*p == '+') directive->plus = true;
+    else if (*p == '-') directive->leftJustify = true;
+    else if (*p == '0') directive->zeroPad = true;
     else break;
   }
   if (*p == '*') {
     ++p;
-    spec->widthFromArgument = true;
+    directive->widthFromArgument = true;
     const int32_t width = arguments.TakeInt32();
     if (width < 0) {
-      spec->leftJustify = true;
-      spec->width = 0u - static_cast<uint32_t>(width);
+      directive->leftJustify = true;
+      directive->width = 0u - static_cast<uint32_t>(width);
     } else {
-      spec->width = static_cast<uint32_t>(width);
+      directive->width = static_cast<uint32_t>(width);
     }
   } else {
-    p = ReadCount(p, &spec->width);
+    p = ReadCount(p, &directive->width);
   }
   if (*p == '.') {
     ++p;
-    spec->hasPrecision = true;
+    directive->hasPrecision = true;
     if (*p == '*') {
       ++p;
-      spec->precisionFromArgument = true;
+      directive->precisionFromArgument = true;
       const int32_t precision = arguments.TakeInt32();
       if (precision < 0) {
-        spec->hasPrecision = false;
+        directive->hasPrecision = false;
       } else {
-        spec->precision = static_cast<uint32_t>(precision);
+        directive->precision = static_cast<uint32_t>(precision);
       }
     } else {
-      p = ReadCount(p, &spec->precision);
+      p = ReadCount(p, &directive->precision);
     }
   }
-  p = ReadModifier(p, &spec->modifier);
+  p = ReadModifier(p, &directive->modifier);
   const auto conversion = static_cast<uint32_t>(static_cast<std::make_unsigned_t<Char>>(*p));
   if (conversion < 0x20) return nullptr;
-  spec->conversion = conversion;
-  spec->upperCase = conversion == 'X' || conversion == 'E' || conversion == 'G';
+  directive->conversion = conversion;
+  directive->upperCase = conversion == 'X' || conversion == 'E' || conversion == 'G';
   return p + 1;
 }
 
-template const char* ParseFormatSpec<char>(const char*, FormatArguments&, FormatSpec*) noexcept;
-template const char16_t* ParseFormatSpec<char16_t>(const char16_t*, FormatArguments&, FormatSpec*) noexcept;
+template const char* ParseFormatDirective<char>(const char*, FormatArguments&, FormatDirective*) noexcept;
+template const char16_t* ParseFormatDirective<char16_t>(const char16_t*, FormatArguments&, FormatDirective*) noexcept;
 
 }  // namespace ryl::strings

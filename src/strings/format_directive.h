@@ -1,4 +1,4 @@
-// One conversion specification of a format text, from its "%" to its
+// One conversion directive of a format text, from its "%" to its
 // conversion character.
 #pragma once
 
@@ -20,7 +20,7 @@ enum class LengthModifier : uint8_t {
   kLongLong = 8, // ll
 };
 
-struct FormatSpec {
+struct FormatDirective {
   bool leftJustify = false;
   bool plus = false;
   bool internal = false;
@@ -42,7 +42,7 @@ struct FormatSpec {
 // gigabytes of spaces.
 inline constexpr uint32_t kMaxFieldWidth = 1u << 20;
 
-// Parses the specification that starts after a "%" at text. "*" widths and
+// Parses the directive that starts after a "%" at text. "*" widths and
 // precisions are taken from arguments as they are met. Returns the position
 // after the conversion character, or null when the text ends first or the
 // conversion character is a control character (the caller then writes a
@@ -50,9 +50,9 @@ inline constexpr uint32_t kMaxFieldWidth = 1u << 20;
 // digits than fit saturates at UINT32_MAX; a negative "*" width means
 // left-justified with its magnitude, a negative "*" precision means none.
 template <typename Char>
-const Char* ParseFormatSpec(const Char* text, FormatArguments& arguments, FormatSpec* spec) noexcept;
+const Char* ParseFormatDirective(const Char* text, FormatArguments& arguments, FormatDirective* directive) noexcept;
 
-extern template const char* ParseFormatSpec<char>(const char*, FormatArguments&, FormatSpec*) noexcept;
-extern template const char16_t* ParseFormatSpec<char16_t>(const char16_t*, FormatArguments&, FormatSpec*) noexcept;
+extern template const char* ParseFormatDirective<char>(const char*, FormatArguments&, FormatDirective*) noexcept;
+extern template const char16_t* ParseFormatDirective<char16_t>(const char16_t*, FormatArguments&, FormatDirective*) noexcept;
 
 }  // namespace ryl::strings
