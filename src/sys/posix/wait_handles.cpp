@@ -3,20 +3,24 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 
 #include "sys/posix/wait_object.h"
 
 namespace ryl::sys {
 namespace posix {
 namespace {
-std::mutex& Lock() {
-  static std::mutex lock;
-  return lock;
+// Built on first use and never destroyed: a waiter thread of a wait beyond
+// the handle limit may still signal while the process runs its static
+// destructors at exit.
+template <typename T>
+T& Immortal() noexcept {
+  alignas(T) static unsigned char storage[sizeof(T)];
+  static T* const object = ::new (static_cast<void*>(storage)) T();
+  return *object;
 }
-std::condition_variable& Changed() {
-  static std::condition_variable changed;
-  return changed;
-}
+std::mutex& Lock() { return Immortal<std::mutex>(); }
+std::condition_variable& Changed() { return Immortal<std::condition_variable>(); }
 }  // namespace
 
 void SignalWaitObject(WaitObject* object) noexcept {
