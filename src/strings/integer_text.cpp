@@ -56,8 +56,9 @@ ResultCode AppendInteger(FormatTarget<Char>& target, const FormatDirective& dire
     if ((rc = target.AppendAscii(digits, digitCount)) < 0) return rc;
     return target.Repeat(static_cast<Char>(' '), padding);
   }
-  // As in the C runtimes, a precision turns the zero flag off.
-  if (directive.zeroPad && !directive.hasPrecision) {
+  // The zero flag pads even when a precision is given, as the Windows
+  // runtime does (the C standard would ignore the flag then).
+  if (directive.zeroPad) {
     if ((rc = target.AppendAscii(prefix, prefixLength)) < 0) return rc;
     if ((rc = target.Repeat(static_cast<Char>('0'), padding)) < 0) return rc;
     return target.AppendAscii(digits, digitCount);

@@ -23,7 +23,7 @@ uint32_t WriteDigitsBackwards(char* end, uint64_t value, uint32_t base, bool upp
 // "0X" before a hexadecimal value that is not zero; "+" or else " " stands
 // before a value that is not negative; the width pads with spaces before,
 // with spaces after when left-justified, or with zeros between sign or
-// prefix and digits when zero-padded without a precision.
+// prefix and digits when zero-padded (a precision does not turn that off).
 template <typename Char>
 [[nodiscard]] ResultCode AppendInteger(FormatTarget<Char>& target, const FormatDirective& directive, bool negative,
                                        uint64_t magnitude, uint32_t base) noexcept;

