@@ -1,7 +1,8 @@
-// Thousands of random directives through the formatter and through the
-// C runtime's own printf (the platform runtime's _snprintf and _snwprintf on
-// Windows, the C library's snprintf here), for every conversion both read
-// with the same meaning: the text must be identical.
+// Thousands of random directives through the formatter and through the C
+// runtime's own printf (the platform runtime's _snprintf on Windows, the C
+// library's snprintf here; the UTF-16 formatter against that text widened),
+// for every conversion both read with the same meaning: the text must be
+// identical.
 //
 // Left out on purpose, since the formatter defines them differently: "+"
 // and " " on unsigned conversions (the module writes them), "%c" with a
@@ -43,14 +44,6 @@ std::string Reference(const std::string& format, Args... arguments) {
   return n < 0 || n >= static_cast<int>(sizeof text) ? "<reference failed>" : std::string(text, static_cast<size_t>(n));
 }
 
-#if defined(_WIN32)
-template <typename... Args>
-std::u16string WideReference(const std::u16string& format, Args... arguments) {
-  wchar_t text[1024];
-  const int n = _snwprintf(text, 1024, reinterpret_cast<const wchar_t*>(format.c_str()), arguments...);
-  return n < 0 ? u"<reference failed>" : std::u16string(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(n));
-}
-#endif
 #pragma GCC diagnostic pop
 
 std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
@@ -101,7 +94,11 @@ class SpecGenerator {
         default: precision = "." + std::to_string(Pick(limit)); break;
       }
     }
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    // The runtime writes nothing for a zero under "%#.0o"; the module keeps
+    // the "0" that "#" adds to octal.
+    if (conversion == 'o' && !precision.empty()) flags.erase(std::remove(flags.begin(), flags.end(), '#'), flags.end());
+#else
     if (isInteger && !precision.empty()) flags.erase(std::remove(flags.begin(), flags.end(), '0'), flags.end());
 #endif
     std::string ours = "%" + flags + width + precision;
@@ -218,22 +215,12 @@ void CompareWide(const Generated& g, int32_t width, int32_t precision, Value val
   const std::u16string format = Widen(g.ours);
   Wide ours;
   std::u16string reference;
-#if defined(_WIN32)
-  // The runtime's wide printf reads %s as a wide string, as the module does.
-  auto run = [&](auto... arguments) { return WideReference(Widen(g.reference), arguments...); };
-  (void)referenceValue;
-#else
-  // Without a 16-bit wide printf here, the narrow runtime's text, widened.
+  // The narrow runtime's text, widened: the texts are ASCII. (Under Wine in
+  // the emulated test machine, the runtime's _snwprintf faulted inside ntdll
+  // on the first case of this test; the cause is not found yet.)
   auto run = [&](auto... arguments) { return Widen(Reference(g.reference, arguments...)); };
-#endif
   if constexpr (std::is_same_v<Value, const char16_t*>) {
-    auto referenceArgument = [&]() {
-#if defined(_WIN32)
-      return reinterpret_cast<const wchar_t*>(value);
-#else
-      return referenceValue;
-#endif
-    };
+    auto referenceArgument = [&]() { return referenceValue; };
     if (g.starWidth && g.starPrecision) {
       ours = FormatWide(format.c_str(), width, precision, value);
       reference = run(width, precision, referenceArgument());
