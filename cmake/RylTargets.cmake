@@ -31,3 +31,26 @@ function(ryl_add_subsystem name)
   target_include_directories(${name} PUBLIC ${root})
   target_link_libraries(${name} PUBLIC ryl_settings ${ARG_DEPENDS})
 endfunction()
+
+# ryl_add_version_resource(TARGET DESCRIPTION): the VERSIONINFO resource of a
+# shipped binary, numbered from ryl/version.h.
+function(ryl_add_version_resource target description)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(file_type 2)
+    set(original_name "${target}.dll")
+  else()
+    set(file_type 1)
+    set(original_name "${target}.exe")
+  endif()
+  set(script ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  file(CONFIGURE OUTPUT ${script} CONTENT
+"#define RYL_FILE_DESCRIPTION \"${description}\"
+#define RYL_ORIGINAL_NAME \"${original_name}\"
+#define RYL_FILE_TYPE ${file_type}
+#include \"version.rc\"
+")
+  target_sources(${target} PRIVATE ${script})
+  set_source_files_properties(${script} PROPERTIES INCLUDE_DIRECTORIES
+    "${CMAKE_SOURCE_DIR}/include;${CMAKE_SOURCE_DIR}/cmake/resources")
+endfunction()
