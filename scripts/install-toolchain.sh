@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-tools
   binutils-mingw-w64-i686 libz-mingw-w64-dev
+  clang-14 lld-14 llvm-14
   cmake ninja-build googletest dpkg-dev make perl python3
   wine wine32:i386 wine64
   zip unzip p7zip-full libarchive-tools bzip2 openssl

@@ -13,6 +13,10 @@
 #include "ryl/records.h"
 #include "ryl/result.h"
 
+#if defined(_MSC_VER)
+#include <intrin.h>  // _InterlockedDecrement, for RylSharedRelease
+#endif
+
 // Access-word bits above the native access mask.
 #define RYL_KEY_CREATE_NUL_NAME 0x10000000u
 #define RYL_KEY_TRANSLATE_WOW64_NODE 0x20000000u
