@@ -6,6 +6,7 @@
 #include <ryl/ryl.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "progress.h"
 #include "source_tree.h"
@@ -14,7 +15,9 @@ namespace rylcli {
 
 class AddReport {
  public:
-  AddReport(uint32_t total, bool announce) : progress_(total, 0), announce_(announce) {}
+  // announce: a line per entry on stdout (not with -q, nor when stdout
+  // carries the archive).
+  AddReport(const std::vector<SourceItem>& items, bool announce);
 
   // Records item's outcome: false, having said why on stderr, when rc is a
   // failure. verb says what was done ("added", "replaced").

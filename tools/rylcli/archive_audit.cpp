@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli_output.h"
 #include "for_each_entry.h"
 #include "terminal_text.h"
 
@@ -91,12 +92,12 @@ void ArchiveAudit::Match(Archive* archive) {
 int ArchiveAudit::ReportProblems() const {
   int count = 0;
   for (const std::string& problem : DirectoryProblems(census_)) {
-    std::fprintf(stderr, "damaged: %s\n", problem.c_str());
+    Err("damaged: %s\n", problem.c_str());
     ++count;
   }
   for (size_t r = 0; r < census_.records.size(); ++r) {
     if (listed_[r]) continue;
-    std::fprintf(stderr, "refused: %s (the library cannot read this entry's header or name)\n",
+    Err("refused: %s (the library cannot read this entry's header or name)\n",
                  Printable(Shown(census_.records[r])).c_str());
     ++count;
   }

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <utility>
 
+#include "cli_output.h"
 #include "module_session.h"
+#include "verbosity.h"
 #include "win32_result.h"
 
 namespace rylcli {
@@ -22,12 +24,16 @@ int ExtractReport::PrintReady() {
   while (!lines_.empty() && (lines_.front().file == nullptr || lines_.front().file->done)) {
     Pending& front = lines_.front();
     if (front.file == nullptr) {
-      std::fprintf(front.error ? stderr : stdout, "%s\n", front.text.c_str());
+      if (front.error) {
+        Err("%s\n", front.text.c_str());
+      } else if (!Quiet()) {
+        Out("%s\n", front.text.c_str());
+      }
     } else if (front.file->error != 0) {
-      std::fprintf(stderr, "failed: %s: %s\n", front.name.c_str(), DescribeResult(FromWin32(front.file->error)));
+      Err("failed: %s: %s\n", front.name.c_str(), DescribeResult(FromWin32(front.file->error)));
       ++failures_;
-    } else {
-      std::printf("extracted: %s%s\n", front.name.c_str(),
+    } else if (!Quiet()) {
+      Out("extracted: %s%s\n", front.name.c_str(),
                   front.file->replaces.empty() ? "" : " (replaced the existing file)");
     }
     lines_.pop_front();

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "failure.h"
+
 namespace rylcli {
 namespace {
 const RylReceiverCallbacks kStoreCallbacks = {1, StoreObject};
@@ -17,9 +19,8 @@ ObjectReceiver MakeReceiver(void** slot, uint32_t version) {
 }
 
 const char* DescribeResult(ResultCode code) {
-  static thread_local char text[64];
-  const char* name = RylResultName(code);
-  std::snprintf(text, sizeof text, "0x%08X (%s)", static_cast<unsigned>(code), name ? name : "system error");
+  static thread_local char text[80];
+  std::snprintf(text, sizeof text, "%s (0x%08X)", ResultName(code).c_str(), static_cast<unsigned>(code));
   return text;
 }
 

@@ -31,7 +31,7 @@ ResultCode RYL_CDECL StoreObject(void* object, void* context);
 // A receiver on the default heap that stores the delivered object in *slot.
 ObjectReceiver MakeReceiver(void** slot, uint32_t version);
 
-// "0xE0010054 (RYL_E_UNSUPPORTED_VERSION)"
+// "RYL_E_UNSUPPORTED_VERSION (0xE0010054)": the tail of every error line.
 const char* DescribeResult(ResultCode code);
 
 }  // namespace rylcli

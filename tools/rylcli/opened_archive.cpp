@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
+#include "cli_output.h"
 #include "entry_path_rules.h"
+#include "failure.h"
 #include "module_session.h"
 #include "terminal_text.h"
 #include "utf8_text.h"
@@ -21,8 +23,8 @@ bool NamesDevice(const std::wstring& path) {
   return NamesReservedDevice(slash == std::wstring::npos ? path : path.substr(slash + 1));
 }
 
-bool Fail(const char* what, ResultCode rc) {
-  std::fprintf(stderr, "rylcli: %s: %s\n", what, DescribeResult(rc));
+bool Fail(const std::string& what, ResultCode rc) {
+  ReportFailure(what, rc);
   return false;
 }
 
@@ -48,39 +50,33 @@ bool OpenedArchive::MakeZipService(RootFactory* root) {
 bool OpenedArchive::Open(RootFactory* root, const std::wstring& path) {
   const std::string shown = Printable(path);
   if (NamesDevice(path)) {
-    std::fprintf(stderr, "rylcli: '%s' names a device, not an archive\n", shown.c_str());
-    return false;
+    return Fail("'" + shown + "' names a device, not an archive", RYL_E_INVALID_PATH);
   }
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-    std::fprintf(stderr, "rylcli: no archive at '%s'\n", shown.c_str());
-    return false;
+    return Fail("no archive at '" + shown + "'", FromWin32(GetLastError()));
   }
   if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    std::fprintf(stderr, "rylcli: '%s' is a directory, not an archive\n", shown.c_str());
-    return false;
+    return Fail("'" + shown + "' is a directory, not an archive", FromWin32(ERROR_DIRECTORY));
   }
   // The library reads a file shorter than an end record as an empty
   // archive, which is right for a host that is about to fill it; a file
   // to read from is not an archive at all.
   if (data.nFileSizeHigh == 0 && data.nFileSizeLow < 22) {
-    std::fprintf(stderr, "rylcli: '%s' is not a ZIP archive (%lu bytes, shorter than any archive)\n", shown.c_str(),
-                 static_cast<unsigned long>(data.nFileSizeLow));
-    return false;
+    return Fail("'" + shown + "' is not a ZIP archive (" + std::to_string(data.nFileSizeLow) +
+                    " bytes, shorter than any archive)",
+                RYL_E_BAD_FORMAT);
   }
   if (!MakeZipService(root)) return false;
   const ResultCode rc = service_->OpenArchive(&archive_, path.c_str(), static_cast<uint32_t>(path.size()));
   if (RylFailed(rc)) {
     if (rc == RYL_E_END_OF_DATA) {
-      std::fprintf(stderr, "rylcli: '%s' is not a ZIP archive (no end of central directory record)\n",
-                   shown.c_str());
-      return false;
+      return Fail("'" + shown + "' is not a ZIP archive (no end of central directory record)", rc);
     }
-    return Fail("cannot open the archive", rc);
+    return Fail("cannot open the archive '" + shown + "'", rc);
   }
   if (!audit_.Take(path)) {
-    std::fprintf(stderr, "rylcli: cannot read '%s': %s\n", shown.c_str(), DescribeResult(FromWin32(GetLastError())));
-    return false;
+    return Fail("cannot read '" + shown + "'", FromWin32(GetLastError()));
   }
   audit_.Match(archive_);
   return true;

@@ -11,21 +11,14 @@
 #include <string_view>
 #include <vector>
 
+#include "cli_output.h"
+#include "failure.h"
 #include "module_session.h"
-#include "whole_file.h"
 #include "utf8_text.h"
+#include "whole_file.h"
 
 namespace rylcli {
 namespace {
-
-void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: rylcli re [-i] [-w] [--] PATTERN FILE\n"
-               "  the lines of FILE that PATTERN matches; exit 0 when some line matched, 1 when none\n"
-               "  -i  ignore ASCII case\n"
-               "  -w  match each line as UTF-16 (the file is read as UTF-8) instead of as bytes\n");
-}
-
 
 // A final line without its \n is still a line; the empty piece after a
 // final \n is not.
@@ -78,7 +71,7 @@ class Matcher {
   std::vector<RylRegexCaptureT<Unit>> entries_;
 };
 
-// 0 some line matched, 1 none did, 2 the module refused a line.
+// 0 some line matched, 1 none did or the module refused a line.
 template <typename Unit, typename Subject>
 int PrintMatching(Matcher<Unit>* matcher, const std::vector<std::string_view>& lines, Subject subjectOf) {
   bool any = false;
@@ -88,16 +81,15 @@ int PrintMatching(Matcher<Unit>* matcher, const std::vector<std::string_view>& l
     const ResultCode result = matcher->Matches(subject.data(), subject.size(), &matched);
     if (RylFailed(result)) {
       std::fflush(stdout);
-      std::fprintf(stderr, "rylcli: Match: %s\n", DescribeResult(result));
-      return 2;
+      return ReportFailure("cannot match a line", result);
     }
     if (!matched) continue;
     any = true;
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
+    WriteOut(line);
+    WriteOut("\n");
   }
   std::fflush(stdout);
-  return any ? 0 : 1;
+  return any ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -116,25 +108,19 @@ int RunRe(int argc, wchar_t** argv) {
     } else if (std::wcscmp(argv[at], L"-w") == 0) {
       wide = true;
     } else {
-      std::fprintf(stderr, "rylcli: unknown option '%ls'\n", argv[at]);
-      PrintUsage();
-      return 2;
+      return ReportUsage("unknown option '" + Utf8(argv[at]) + "'", "re");
     }
   }
-  if (argc - at != 2) {
-    PrintUsage();
-    return 2;
-  }
+  if (argc - at != 2) return ReportUsage(argc - at < 2 ? "missing PATTERN or FILE" : "too many arguments", "re");
   const std::wstring pattern = argv[at];
   std::string text;
-  if (!ReadWholeFile(argv[at + 1], &text)) return 2;
+  if (!ReadWholeFile(argv[at + 1], &text)) return kExitFailed;
   const std::vector<std::string_view> lines = SplitLines(text);
 
   ModuleSession session;
   const ResultCode started = session.Start();
   if (RylFailed(started)) {
-    std::fprintf(stderr, "rylcli: cannot start the module: %s\n", DescribeResult(started));
-    return 2;
+    return ReportFailure("cannot start the module", started);
   }
   // Lines go out exactly as they were read: text mode would add a \r to each.
   _setmode(_fileno(stdout), _O_BINARY);
@@ -145,8 +131,7 @@ int RunRe(int argc, wchar_t** argv) {
         session.root()->CreateRegexWide(&receiver, reinterpret_cast<const RylChar16*>(pattern.data()),
                                         static_cast<uint32_t>(pattern.size()), flags);
     if (RylFailed(created)) {
-      std::fprintf(stderr, "rylcli: the pattern does not compile: %s\n", DescribeResult(created));
-      return 2;
+      return ReportFailure("the pattern does not compile", created);
     }
     Matcher<RylChar16> matcher(static_cast<RylRegex16*>(object));
     return PrintMatching(&matcher, lines, [](std::string_view line) {
@@ -158,8 +143,7 @@ int RunRe(int argc, wchar_t** argv) {
   const ResultCode created =
       session.root()->CreateRegexNarrow(&receiver, bytes.data(), static_cast<uint32_t>(bytes.size()), flags);
   if (RylFailed(created)) {
-    std::fprintf(stderr, "rylcli: the pattern does not compile: %s\n", DescribeResult(created));
-    return 2;
+    return ReportFailure("the pattern does not compile", created);
   }
   Matcher<char> matcher(static_cast<RylRegex8*>(object));
   return PrintMatching(&matcher, lines, [](std::string_view line) { return line; });

@@ -6,21 +6,17 @@
 #include <cwchar>
 #include <vector>
 
+#include "cli_output.h"
+#include "failure.h"
+#include "growing_output.h"
 #include "module_session.h"
+#include "utf8_text.h"
 #include "whole_file.h"
 
 namespace rylcli {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: rylcli rsa sign SELECTOR MODULUS_HEX PRIVATE_EXPONENT_HEX DATA SIGNATURE_OUT\n"
-               "       rylcli rsa verify SELECTOR MODULUS_HEX EXPONENT_HEX DATA SIGNATURE\n"
-               "  SELECTOR: sha1, sha256 or sha512; the hex files hold big-endian numbers\n"
-               "  verify exits 0 when the signature is good, 1 when it is not\n");
-}
 
 bool ReadWholeFile(const wchar_t* path, Bytes* out) {
   std::string text;
@@ -51,13 +47,14 @@ bool ReadHexNumber(const wchar_t* path, Bytes* out) {
     if (c == ' ' || (c >= '\t' && c <= '\r')) continue;
     const int digit = HexDigit(c);
     if (digit < 0) {
-      std::fprintf(stderr, "rylcli: %ls: '%c' is not a hex digit\n", path, c >= 0x20 && c < 0x7F ? c : '?');
+      const char shown[2] = {static_cast<char>(c >= 0x20 && c < 0x7F ? c : '?'), 0};
+      ReportFailure(Utf8(path) + ": '" + shown + "' is not a hex digit", RYL_E_BAD_FORMAT);
       return false;
     }
     digits.push_back(static_cast<uint8_t>(digit));
   }
   if (digits.empty()) {
-    std::fprintf(stderr, "rylcli: %ls holds no number\n", path);
+    ReportFailure(Utf8(path) + " holds no number", RYL_E_BAD_FORMAT);
     return false;
   }
   if (digits.size() % 2 != 0) digits.insert(digits.begin(), 0);
@@ -66,46 +63,15 @@ bool ReadHexNumber(const wchar_t* path, Bytes* out) {
   return true;
 }
 
-// A byte buffer the module resizes as it writes a result into it.
-class ByteOutput {
- public:
-  ByteOutput() {
-    record_.callbacks = &kCallbacks;
-    record_.context = this;
-  }
-  ByteOutput(const ByteOutput&) = delete;
-  ByteOutput& operator=(const ByteOutput&) = delete;
-  OutputBuffer* get() { return &record_; }
-  const uint8_t* data() const { return static_cast<const uint8_t*>(record_.view.data); }
-  uint32_t size() const { return record_.view.length; }
-
- private:
-  static ResultCode RYL_CDECL Resize(RylBufferView* view, uint32_t length, void* context) {
-    auto* self = static_cast<ByteOutput*>(context);
-    try {
-      // Never empty, so that the view's pointer is never null.
-      self->storage_.resize(length == 0 ? 1 : length);
-    } catch (...) {
-      return RYL_E_OUT_OF_MEMORY;
-    }
-    view->data = self->storage_.data();
-    view->length = length;
-    return RYL_OK;
-  }
-  static inline const RylOutputBufferCallbacks kCallbacks = {1, &Resize, nullptr, nullptr, nullptr};
-  Bytes storage_;
-  OutputBuffer record_{};
-};
-
 bool WriteWholeFile(const wchar_t* path, const uint8_t* data, uint32_t length) {
   HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "rylcli: cannot create %ls (error %lu)\n", path, GetLastError());
+    ReportWin32Failure("cannot create " + Utf8(path), GetLastError());
     return false;
   }
   DWORD done = 0;
   const bool written = WriteFile(file, data, length, &done, nullptr) && done == length;
-  if (!written) std::fprintf(stderr, "rylcli: cannot write %ls (error %lu)\n", path, GetLastError());
+  if (!written) ReportWin32Failure("cannot write " + Utf8(path), GetLastError());
   CloseHandle(file);
   if (!written) DeleteFileW(path);
   return written;
@@ -138,16 +104,14 @@ int Sign(RootFactory* root, uint32_t selector, wchar_t** paths) {
   ResultCode result =
       root->CreateRsaPrivateKey(&receiver, exponent.data(), Length(exponent), modulus.data(), Length(modulus));
   if (RylFailed(result)) {
-    std::fprintf(stderr, "rylcli: CreateRsaPrivateKey: %s\n", DescribeResult(result));
-    return 1;
+    return ReportFailure("cannot create the private key", result);
   }
   auto* key = static_cast<RylRsaPrivateKey*>(object);
   ByteOutput signature;
   result = key->Sign(signature.get(), data.data(), Length(data), selector);
   key->Destroy(&kDefaultHeap);
   if (RylFailed(result)) {
-    std::fprintf(stderr, "rylcli: Sign: %s\n", DescribeResult(result));
-    return 1;
+    return ReportFailure("cannot sign " + Utf8(paths[2]), result);
   }
   return WriteWholeFile(paths[3], signature.data(), signature.size()) ? 0 : 1;
 }
@@ -169,8 +133,7 @@ int Verify(RootFactory* root, uint32_t selector, wchar_t** paths) {
   ResultCode result =
       root->CreateRsaPublicKey(&receiver, exponent.data(), Length(exponent), modulus.data(), Length(modulus));
   if (RylFailed(result)) {
-    std::fprintf(stderr, "rylcli: CreateRsaPublicKey: %s\n", DescribeResult(result));
-    return 1;
+    return ReportFailure("cannot create the public key", result);
   }
   auto* key = static_cast<RylRsaPublicKey*>(object);
   result = key->Verify(signature.data(), Length(signature), data.data(), Length(data));
@@ -181,18 +144,17 @@ int Verify(RootFactory* root, uint32_t selector, wchar_t** paths) {
   }
   key->Destroy(&kDefaultHeap);
   if (result == RYL_W_SIGNATURE_MISMATCH) {
-    std::printf("signature mismatch: %s\n", DescribeResult(result));
+    Out("signature mismatch: %s\n", DescribeResult(result));
     return 1;
   }
   if (RylFailed(result)) {
-    std::fprintf(stderr, "rylcli: Verify: %s\n", DescribeResult(result));
-    return 1;
+    return ReportFailure("cannot verify " + Utf8(paths[3]), result);
   }
   if (carried != selector) {
-    std::printf("signature mismatch: it carries digest selector %u, not %u\n", carried, selector);
+    Out("signature mismatch: it carries digest selector %u, not %u\n", carried, selector);
     return 1;
   }
-  std::printf("signature verified\n");
+  Out("signature verified\n");
   return 0;
 }
 
@@ -200,16 +162,17 @@ int Verify(RootFactory* root, uint32_t selector, wchar_t** paths) {
 
 int RunRsa(int argc, wchar_t** argv) {
   uint32_t selector = 0;
-  if (argc != 6 || (std::wcscmp(argv[0], L"sign") != 0 && std::wcscmp(argv[0], L"verify") != 0) ||
-      !ParseSelector(argv[1], &selector)) {
-    PrintUsage();
-    return 2;
+  if (argc < 1) return ReportUsage("rsa needs a subcommand", "rsa");
+  const std::string verb = Utf8(argv[0]);
+  if (verb != "sign" && verb != "verify") return ReportUsage("unknown subcommand 'rsa " + verb + "'", "rsa");
+  if (argc != 6) return ReportUsage(argc < 6 ? "missing arguments" : "too many arguments", "rsa", verb);
+  if (!ParseSelector(argv[1], &selector)) {
+    return ReportUsage("unknown digest selector '" + Utf8(argv[1]) + "'", "rsa", verb);
   }
   ModuleSession session;
   const ResultCode started = session.Start();
   if (RylFailed(started)) {
-    std::fprintf(stderr, "rylcli: cannot start the module: %s\n", DescribeResult(started));
-    return 1;
+    return ReportFailure("cannot start the module", started);
   }
   return std::wcscmp(argv[0], L"sign") == 0 ? Sign(session.root(), selector, argv + 2)
                                             : Verify(session.root(), selector, argv + 2);

@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <unordered_set>
 
+#include "cli_output.h"
+#include "failure.h"
 #include "module_session.h"
 #include "utf8_text.h"
 #include "win32_result.h"
@@ -35,7 +37,7 @@ class Collector {
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-      std::fprintf(stderr, "rylcli: no file or directory at '%s'\n", Utf8(path).c_str());
+      ReportFailure("no file or directory at '" + Utf8(path) + "'", FromWin32(GetLastError()));
       return false;
     }
     if (Skipped(path)) return true;
@@ -61,8 +63,8 @@ class Collector {
     // The library would refuse the second add; saying which two paths
     // clash is more use than its code.
     if (!names_.insert(directory ? name + L"/" : name).second) {
-      std::fprintf(stderr, "rylcli: two paths give the entry name '%s' (the second is '%s')\n", Utf8(name).c_str(),
-                   Utf8(path).c_str());
+      ReportFailure("two paths give the entry name '" + Utf8(name) + "' (the second is '" + Utf8(path) + "')",
+                    RYL_E_ALREADY_EXISTS);
       return false;
     }
     out_->push_back(SourceItem{path, name, directory, directory ? 0 : size, EntryTime(time)});
@@ -81,7 +83,7 @@ class Collector {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((directory + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
-      std::fprintf(stderr, "rylcli: cannot list '%s': %s\n", Utf8(directory).c_str(),
+      Err("rylcli: cannot list '%s': %s\n", Utf8(directory).c_str(),
                    DescribeResult(FromWin32(GetLastError())));
       return false;
     }
@@ -96,7 +98,7 @@ class Collector {
     const DWORD error = GetLastError();
     FindClose(find);
     if (error != ERROR_NO_MORE_FILES) {
-      std::fprintf(stderr, "rylcli: cannot list '%s': %s\n", Utf8(directory).c_str(),
+      Err("rylcli: cannot list '%s': %s\n", Utf8(directory).c_str(),
                    DescribeResult(FromWin32(error)));
       return false;
     }

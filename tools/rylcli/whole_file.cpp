@@ -1,4 +1,7 @@
 #include "whole_file.h"
+#include "cli_output.h"
+#include "failure.h"
+#include "utf8_text.h"
 
 #include <windows.h>
 
@@ -10,14 +13,14 @@ bool ReadWholeFile(const wchar_t* path, std::string* out) {
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                             nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "rylcli: cannot open %ls (error %lu)\n", path, GetLastError());
+    ReportWin32Failure("cannot open " + Utf8(path), GetLastError());
     return false;
   }
   static char chunk[1 << 16];
   for (;;) {
     DWORD done = 0;
     if (!ReadFile(file, chunk, sizeof chunk, &done, nullptr)) {
-      std::fprintf(stderr, "rylcli: cannot read %ls (error %lu)\n", path, GetLastError());
+      ReportWin32Failure("cannot read " + Utf8(path), GetLastError());
       CloseHandle(file);
       return false;
     }

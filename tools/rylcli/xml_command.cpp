@@ -6,17 +6,14 @@
 #include <cwchar>
 #include <string>
 
+#include "cli_output.h"
+#include "failure.h"
 #include "hoststreams/host_stream_base.h"
 #include "module_session.h"
+#include "utf8_text.h"
 
 namespace rylcli {
 namespace {
-
-void PrintUsage() {
-  std::fprintf(stderr,
-               "usage: rylcli xml check FILE    well-formed or not, with the count of elements\n"
-               "       rylcli xml pretty FILE   the document written back indented, on standard output\n");
-}
 
 // A file read front to back, as the parser reads its input.
 class FileInput final : public ryl::host::HostStreamBase {
@@ -34,10 +31,16 @@ class FileInput final : public ryl::host::HostStreamBase {
   HANDLE file_;
 };
 
-// Standard output as the writer's destination.
+// Standard output as the writer's destination: the document's UTF-8 bytes
+// into a pipe or file, the text it is onto a console.
 class StandardOutputStream final : public ryl::host::HostStreamBase {
  public:
   ResultCode RYL_THISCALL Write(const void* buffer, uint32_t count, uint32_t* outDone) override {
+    if (StdoutIsConsole()) {
+      WriteOut(std::string_view(static_cast<const char*>(buffer), count));
+      if (outDone != nullptr) *outDone = count;
+      return RYL_OK;
+    }
     DWORD done = 0;
     if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), buffer, count, &done, nullptr)) return RYL_E_ACCESS_DENIED;
     if (outDone != nullptr) *outDone = done;
@@ -105,29 +108,23 @@ HANDLE OpenInput(const wchar_t* path) {
 
 int Check(RootFactory* root, const wchar_t* path) {
   HANDLE file = OpenInput(path);
-  if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "rylcli: cannot open %ls (error %lu)\n", path, GetLastError());
-    return 1;
-  }
+  if (file == INVALID_HANDLE_VALUE) return ReportWin32Failure("cannot open " + Utf8(path), GetLastError());
   FileInput input(file);
   Counter counter;
   const ResultCode result = root->ParseXml(&input, &counter, 0);
   CloseHandle(file);
   if (RylFailed(result)) {
-    std::printf("%ls: not well-formed: %s (%llu elements before the stop)\n", path, DescribeResult(result),
-                counter.elements);
-    return 1;
+    Out("%s: not well-formed: %s (%llu elements before the stop)\n", Utf8(path).c_str(), DescribeResult(result),
+        counter.elements);
+    return kExitFailed;
   }
-  std::printf("%ls: well-formed, %llu elements\n", path, counter.elements);
+  Out("%s: well-formed, %llu elements\n", Utf8(path).c_str(), counter.elements);
   return 0;
 }
 
 int Pretty(RootFactory* root, const wchar_t* path) {
   HANDLE file = OpenInput(path);
-  if (file == INVALID_HANDLE_VALUE) {
-    std::fprintf(stderr, "rylcli: cannot open %ls (error %lu)\n", path, GetLastError());
-    return 1;
-  }
+  if (file == INVALID_HANDLE_VALUE) return ReportWin32Failure("cannot open " + Utf8(path), GetLastError());
   std::fflush(stdout);
   StandardOutputStream output;
   void* object = nullptr;
@@ -135,8 +132,7 @@ int Pretty(RootFactory* root, const wchar_t* path) {
   ResultCode result = root->CreateXmlWriter(&receiver, &output);
   if (RylFailed(result)) {
     CloseHandle(file);
-    std::fprintf(stderr, "rylcli: CreateXmlWriter: %s\n", DescribeResult(result));
-    return 1;
+    return ReportFailure("cannot create the XML writer", result);
   }
   auto* writer = static_cast<RylXmlWriter*>(object);
   (void)writer->SetFormatting(L"  ", 2, L"\r\n", 2);
@@ -148,8 +144,7 @@ int Pretty(RootFactory* root, const wchar_t* path) {
   writer->Destroy(&kDefaultHeap);
   CloseHandle(file);
   if (RylFailed(result)) {
-    std::fprintf(stderr, "rylcli: %ls: %s\n", path, DescribeResult(result));
-    return 1;
+    return ReportFailure("cannot rewrite " + Utf8(path), result);
   }
   return 0;
 }
@@ -157,16 +152,13 @@ int Pretty(RootFactory* root, const wchar_t* path) {
 }  // namespace
 
 int RunXml(int argc, wchar_t** argv) {
-  if (argc != 2 || (std::wcscmp(argv[0], L"check") != 0 && std::wcscmp(argv[0], L"pretty") != 0)) {
-    PrintUsage();
-    return 2;
-  }
+  if (argc < 1) return ReportUsage("xml needs a subcommand", "xml");
+  const std::string verb = Utf8(argv[0]);
+  if (verb != "check" && verb != "pretty") return ReportUsage("unknown subcommand 'xml " + verb + "'", "xml");
+  if (argc != 2) return ReportUsage(argc < 2 ? "missing FILE" : "too many arguments", "xml", verb);
   ModuleSession session;
   const ResultCode started = session.Start();
-  if (RylFailed(started)) {
-    std::fprintf(stderr, "rylcli: cannot start the module: %s\n", DescribeResult(started));
-    return 1;
-  }
+  if (RylFailed(started)) return ReportFailure("cannot start the module", started);
   return std::wcscmp(argv[0], L"check") == 0 ? Check(session.root(), argv[1]) : Pretty(session.root(), argv[1]);
 }
 

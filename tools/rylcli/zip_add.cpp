@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "add_report.h"
+#include "cli_output.h"
 #include "module_session.h"
 #include "opened_archive.h"
 #include "replacement_file.h"
@@ -87,7 +88,7 @@ bool AddAll(Archive* archive, const std::vector<SourceItem>& items, const ZipOpt
     const ResultCode rc = archive->Save(temporary.c_str(), static_cast<uint32_t>(temporary.size()));
     return RylSucceeded(rc) || AddReport::Failed("cannot save the archive", rc);
   };
-  AddReport report(static_cast<uint32_t>(items.size()), true);
+  AddReport report(items, true);
   uint64_t held = 0;
   for (const SourceItem& item : items) {
     const char* verb = "added";
@@ -125,7 +126,7 @@ int AddToArchive(RootFactory* root, const ZipOptions& options) {
   if (!added || RylFailed(replaced)) {
     DeleteFileW(temporary.c_str());
     if (added) {
-      std::fprintf(stderr, "rylcli: cannot put the archive at '%s': %s\n", Utf8(options.archive).c_str(),
+      Err("rylcli: cannot put the archive at '%s': %s\n", Utf8(options.archive).c_str(),
                    DescribeResult(replaced));
     }
     return 1;

@@ -4,7 +4,11 @@
 
 #include <cstdio>
 
+#include "cli_output.h"
+#include "failure.h"
+#include "help_text.h"
 #include "module_session.h"
+#include "utf8_text.h"
 #include "zip_options.h"
 #include "zip_subcommands.h"
 
@@ -12,15 +16,15 @@ namespace rylcli {
 
 int RunZip(int argc, wchar_t** argv) {
   ZipOptions options;
-  if (!ParseZipOptions(argc, argv, &options)) {
-    PrintZipUsage();
-    return 2;
+  std::string why;
+  if (!ParseZipOptions(argc, argv, &options, &why)) {
+    const std::string sub = argc >= 1 ? Utf8(argv[0]) : std::string();
+    return ReportUsage(why, "zip", HasHelp("zip", sub) ? sub : std::string());
   }
   ModuleSession session;
   const ResultCode started = session.Start();
   if (RylFailed(started)) {
-    std::fprintf(stderr, "rylcli: cannot start the module: %s\n", DescribeResult(started));
-    return 1;
+    return ReportFailure("cannot start the module", started);
   }
   if (options.command == L"list") return ListArchive(session.root(), options);
   if (options.command == L"test") return TestArchive(session.root(), options);

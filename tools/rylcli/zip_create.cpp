@@ -19,6 +19,8 @@
 
 #include "add_report.h"
 #include "background_writer.h"
+#include "cli_output.h"
+#include "failure.h"
 #include "module_session.h"
 #include "pipe_host_stream.h"
 #include "replacement_file.h"
@@ -42,7 +44,7 @@ bool WriteAll(StreamingArchive* zip, const std::vector<SourceItem>& items, const
   const RylZipCompression compression = CompressionOf(options);
   const RylChar16* password = options.hasPassword ? options.password.c_str() : nullptr;
   const auto passwordLength = static_cast<int32_t>(options.password.size());
-  AddReport report(static_cast<uint32_t>(items.size()), announce);
+  AddReport report(items, announce);
   for (const SourceItem& item : items) {
     const auto nameLength = static_cast<uint32_t>(item.name.size());
     const ResultCode rc =
@@ -62,15 +64,13 @@ bool WriteAll(StreamingArchive* zip, const std::vector<SourceItem>& items, const
 int CreateOnStandardOutput(RootFactory* root, const ZipOptions& options) {
   DWORD mode = 0;
   if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
-    std::fprintf(stderr, "rylcli: will not write an archive to a console; redirect standard output\n");
-    return 1;
+    return ReportFailure("will not write an archive to a console; redirect standard output", RYL_E_INVALID_ARG);
   }
   std::vector<SourceItem> items;
   if (!CollectSources(options.paths, {}, &items)) return 1;
   BackgroundWriter background;
   if (!background.started()) {
-    std::fprintf(stderr, "rylcli: cannot start the writer thread\n");
-    return 1;
+    return ReportFailure("cannot start the writer thread", FromWin32(GetLastError()));
   }
   const std::shared_ptr<PendingFile> output = StandardOutput();
   PipeHostStream stream(output, &background);
@@ -104,7 +104,7 @@ int CreateArchive(RootFactory* root, const ZipOptions& options) {
     if (!writer.Create(root)) return 1;
     const ResultCode opened = writer.get()->OpenFile(temporary.c_str(), static_cast<int32_t>(temporary.size()));
     if (RylFailed(opened)) {
-      std::fprintf(stderr, "rylcli: cannot create '%s' (the new archive's temporary file): %s\n",
+      Err("rylcli: cannot create '%s' (the new archive's temporary file): %s\n",
                    Utf8(temporary).c_str(), DescribeResult(opened));
       return 1;
     }
@@ -113,7 +113,7 @@ int CreateArchive(RootFactory* root, const ZipOptions& options) {
   const ResultCode replaced = ReplaceWith(temporary, options.archive);
   if (RylFailed(replaced)) {
     DeleteFileW(temporary.c_str());
-    std::fprintf(stderr, "rylcli: cannot put the archive at '%s': %s\n", Utf8(options.archive).c_str(),
+    Err("rylcli: cannot put the archive at '%s': %s\n", Utf8(options.archive).c_str(),
                  DescribeResult(replaced));
     return 1;
   }

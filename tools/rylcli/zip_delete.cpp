@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "cli_output.h"
+#include "failure.h"
 #include "module_session.h"
 #include "opened_archive.h"
 #include "terminal_text.h"
@@ -45,29 +47,27 @@ int DeleteFromArchive(RootFactory* root, const ZipOptions& options) {
   for (const std::wstring& name : options.names) {
     const std::wstring stored = StoredName(archive, name);
     if (stored.empty()) {
-      std::fprintf(stderr, "rylcli: not in the archive: %s\n", Printable(name).c_str());
+      ReportFailure("not in the archive: " + Printable(name), RYL_E_ELEMENT_NOT_FOUND);
       ++missing;
     } else if (seen.insert(stored).second) {
       doomed.push_back(stored);
     }
   }
   if (missing != 0) {
-    std::fprintf(stderr, "rylcli: nothing deleted\n");
-    return 1;
+    Err("rylcli: nothing deleted\n");
+    return kExitFailed;
   }
   for (const std::wstring& name : doomed) {
     const ResultCode rc = archive->RemoveEntry(name.c_str(), static_cast<uint32_t>(name.size()));
     if (RylFailed(rc)) {
-      std::fprintf(stderr, "rylcli: cannot delete %s: %s\n", Printable(name).c_str(), DescribeResult(rc));
-      return 1;
+      return ReportFailure("cannot delete " + Printable(name), rc);
     }
   }
   const ResultCode saved = archive->Save(options.archive.c_str(), static_cast<uint32_t>(options.archive.size()));
   if (RylFailed(saved)) {
-    std::fprintf(stderr, "rylcli: cannot save the archive: %s\n", DescribeResult(saved));
-    return 1;
+    return ReportFailure("cannot save the archive", saved);
   }
-  for (const std::wstring& name : doomed) std::printf("deleted: %s\n", Printable(name).c_str());
+  for (const std::wstring& name : doomed) Out("deleted: %s\n", Printable(name).c_str());
   return 0;
 }
 

@@ -22,9 +22,11 @@
 #include <vector>
 
 #include "background_writer.h"
+#include "cli_output.h"
 #include "directories.h"
 #include "entry_path_rules.h"
 #include "extract_report.h"
+#include "failure.h"
 #include "file_host_stream.h"
 #include "for_each_entry.h"
 #include "module_session.h"
@@ -284,8 +286,7 @@ int ExtractArchive(RootFactory* root, const ZipOptions& options) {
   std::wstring base = options.directory;
   while (!base.empty() && (base.back() == L'\\' || base.back() == L'/')) base.pop_back();
   if (!EnsureDirectories(base)) {
-    std::fprintf(stderr, "rylcli: cannot create '%s'\n", Printable(base).c_str());
-    return 1;
+    return ReportFailure("cannot create '" + Printable(base) + "'", FromWin32(GetLastError()));
   }
   ExtractReport report;
   int failures = opened.audit().ReportProblems();
@@ -317,7 +318,7 @@ int ExtractArchive(RootFactory* root, const ZipOptions& options) {
   for (unsigned i = 0; i < count; ++i) {
     auto worker = std::make_unique<ExtractWorker>(&job);
     if (!worker->Prepare()) {
-      std::fprintf(stderr, "rylcli: cannot start worker %u\n", i + 1);
+      ReportFailure("cannot start worker " + std::to_string(i + 1), FromWin32(GetLastError()));
       ++failures;
       break;
     }

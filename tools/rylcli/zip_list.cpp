@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli_output.h"
 #include "for_each_entry.h"
 #include "opened_archive.h"
 #include "terminal_text.h"
@@ -33,10 +34,10 @@ void PrintTime(uint64_t time) {
   fileTime.dwHighDateTime = static_cast<DWORD>(time >> 32);
   SYSTEMTIME system;
   if (time == 0 || !FileTimeToSystemTime(&fileTime, &system)) {
-    std::printf("%-19s", "-");
+    Out("%-19s", "-");
     return;
   }
-  std::printf("%04u-%02u-%02u %02u:%02u:%02u", system.wYear, system.wMonth, system.wDay, system.wHour,
+  Out("%04u-%02u-%02u %02u:%02u:%02u", system.wYear, system.wMonth, system.wDay, system.wHour,
               system.wMinute, system.wSecond);
 }
 
@@ -48,12 +49,12 @@ int ListArchive(RootFactory* root, const ZipOptions& options) {
   Archive* archive = opened.archive();
   RylStringView comment = {nullptr, 0};
   archive->GetComment(&comment);
-  if (comment.length != 0) std::printf("comment: %s\n", Printable(WideText(comment)).c_str());
+  if (comment.length != 0) Out("comment: %s\n", Printable(WideText(comment)).c_str());
   if (opened.audit().prefix_length() != 0) {
-    std::printf("data in front of the archive: %llu bytes (a self-extractor or a stub)\n",
+    Out("data in front of the archive: %llu bytes (a self-extractor or a stub)\n",
                 static_cast<unsigned long long>(opened.audit().prefix_length()));
   }
-  std::printf("%12s %12s %-8s %-19s %s\n", "size", "compressed", "method", "modified", "name");
+  Out("%12s %12s %-8s %-19s %s\n", "size", "compressed", "method", "modified", "name");
   uint64_t total = 0;
   uint32_t count = 0;
   uint32_t unsupported = 0;
@@ -63,21 +64,21 @@ int ListArchive(RootFactory* root, const ZipOptions& options) {
     const uint64_t size = entry->GetUncompressedSize();
     total += size;
     ++count;
-    std::printf("%12llu %12llu %-8s ", static_cast<unsigned long long>(size),
+    Out("%12llu %12llu %-8s ", static_cast<unsigned long long>(size),
                 static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry->GetMethod(), opened.audit().StoredMethod(at)).c_str());
     PrintTime(entry->GetTime());
-    std::printf(" %s%s", Printable(name).c_str(), entry->IsEncrypted() ? " (encrypted)" : "");
+    Out(" %s%s", Printable(name).c_str(), entry->IsEncrypted() ? " (encrypted)" : "");
     if (!IsReadableMethod(entry->GetMethod())) {
-      std::printf(" (unsupported method)");
+      Out(" (unsupported method)");
       ++unsupported;
     }
     RylStringView entryComment = {nullptr, 0};
     entry->GetComment(&entryComment);
-    if (entryComment.length != 0) std::printf("  [%s]", Printable(WideText(entryComment)).c_str());
-    std::printf("\n");
+    if (entryComment.length != 0) Out("  [%s]", Printable(WideText(entryComment)).c_str());
+    Out("\n");
   });
-  std::printf("%12llu %u entries\n", static_cast<unsigned long long>(total), count);
-  if (unsupported != 0) std::printf("%u entries use a method rylcli cannot decode\n", unsupported);
+  Out("%12llu %u entries\n", static_cast<unsigned long long>(total), count);
+  if (unsupported != 0) Out("%u entries use a method rylcli cannot decode\n", unsupported);
   return opened.audit().ReportProblems() == 0 ? 0 : 1;
 }
 

@@ -6,6 +6,8 @@
 #include <cwchar>
 #include <utility>
 
+#include "utf8_text.h"
+
 namespace rylcli {
 namespace {
 
@@ -19,8 +21,12 @@ bool IsLevel(const wchar_t* arg) { return arg[0] == L'-' && arg[1] >= L'0' && ar
 
 }  // namespace
 
-bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
-  if (argc < 1) return false;
+bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out, std::string* why) {
+  auto refuse = [why](std::string text) {
+    *why = std::move(text);
+    return false;
+  };
+  if (argc < 1) return refuse("zip needs a subcommand");
   ZipOptions options;
   options.command = argv[0];
   std::vector<std::wstring> positional;
@@ -46,13 +52,17 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
       wchar_t* end = nullptr;
       const wchar_t* text = argv[++i];
       options.maxTotal = std::wcstoull(text, &end, 10);
-      if (end == text || *end != 0 || options.maxTotal == 0) return false;
+      if (end == text || *end != 0 || options.maxTotal == 0) {
+        return refuse("--max-total takes a positive number of bytes, not '" + Utf8(text) + "'");
+      }
       extractOptions = true;
     } else if (std::wcscmp(arg, L"--threads") == 0 && i + 1 < argc) {
       wchar_t* end = nullptr;
       const wchar_t* text = argv[++i];
       const unsigned long count = std::wcstoul(text, &end, 10);
-      if (end == text || *end != 0 || count == 0 || count > 64) return false;
+      if (end == text || *end != 0 || count == 0 || count > 64) {
+        return refuse("--threads takes a number from 1 to 64, not '" + Utf8(text) + "'");
+      }
       options.threads = static_cast<unsigned>(count);
       extractOptions = true;
     } else if (std::wcscmp(arg, L"-j") == 0) {
@@ -60,6 +70,11 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
     } else if (IsLevel(arg)) {
       options.level = arg[1] - L'0';
       options.levelGiven = writeOptions = true;
+    } else if (arg[0] == L'-' && arg[1] != 0) {
+      // An option this command does not know, or one missing its value.
+      const bool takesValue = std::wcscmp(arg, L"-p") == 0 || std::wcscmp(arg, L"-c") == 0 ||
+                              std::wcscmp(arg, L"--max-total") == 0 || std::wcscmp(arg, L"--threads") == 0;
+      return refuse(takesValue ? "option '" + Utf8(arg) + "' needs a value" : "unknown option '" + Utf8(arg) + "'");
     } else {
       positional.emplace_back(arg);
     }
@@ -67,15 +82,21 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
   const std::wstring& command = options.command;
   const bool reads = command == L"list" || command == L"test";
   const bool writes = command == L"create" || command == L"add";
-  if (positional.empty() || (!reads && !writes && command != L"extract" && command != L"delete") ||
-      (reads && positional.size() != 1) || (!reads && positional.size() < 2) || (writeOptions && !writes) ||
-      (extractOptions && command != L"extract") ||
-      (options.hasPassword && (command == L"delete" || (writes && options.password.empty())))) {
-    return false;
+  if (!reads && !writes && command != L"extract" && command != L"delete") {
+    return refuse("unknown subcommand 'zip " + Utf8(command) + "'");
   }
+  if (positional.empty()) return refuse("missing ARCHIVE");
+  if (reads && positional.size() != 1) return refuse("too many arguments");
+  if (!reads && positional.size() < 2) {
+    return refuse(command == L"extract" ? "missing DIRECTORY" : writes ? "missing PATH" : "missing NAME");
+  }
+  if (writeOptions && !writes) return refuse("-0..-9, -j and -c belong to create and add");
+  if (extractOptions && command != L"extract") return refuse("-n, -o, --max-total and --threads belong to extract");
+  if (options.hasPassword && command == L"delete") return refuse("delete takes no password");
+  if (options.hasPassword && writes && options.password.empty()) return refuse("an empty password encrypts nothing");
   if (positional[0] == L"-") {
     // Only a new archive can go to standard output: the others read it.
-    if (command != L"create") return false;
+    if (command != L"create") return refuse("only create can write the archive to standard output ('-')");
     options.toStandardOutput = true;
   } else {
     options.archive = FullPath(positional[0]);
@@ -90,25 +111,6 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out) {
   }
   *out = std::move(options);
   return true;
-}
-
-void PrintZipUsage() {
-  std::fprintf(stderr,
-               "usage: rylcli zip list ARCHIVE\n"
-               "       rylcli zip extract [-p PASSWORD] [-n|-o] [--max-total BYTES] [--threads N] ARCHIVE DIRECTORY\n"
-               "                          [NAME...]\n"
-               "       rylcli zip test [-p PASSWORD] ARCHIVE\n"
-               "       rylcli zip create [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE|- PATH...\n"
-               "       rylcli zip add [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE PATH...\n"
-               "       rylcli zip delete ARCHIVE NAME...\n"
-               "create and add take files and directories (recursively; entry names are\n"
-               "relative to each PATH's parent): -0 stores, -1..-9 deflate at that level\n"
-               "(default 6), -j uses bzip2, -p encrypts, -c sets the archive comment.\n"
-               "create - writes the archive to standard output. add replaces entries of\n"
-               "the same name. extract replaces existing files (-o) or keeps them (-n);\n"
-               "of entries that land on one file the later wins, or the first with -n;\n"
-               "--max-total refuses archives whose entries declare more bytes; --threads\n"
-               "extracts with N workers (default 1). -- ends the options.\n");
 }
 
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options) {

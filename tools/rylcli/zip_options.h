@@ -34,12 +34,10 @@ struct ZipOptions {
   unsigned threads = 0;
 };
 
-// Reads "COMMAND [OPTIONS] ARCHIVE [ARGUMENTS...]"; false when the arguments
-// do not make a command. The module takes full paths, so relative ones are
-// resolved here, as the host's job.
-bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out);
-
-void PrintZipUsage();
+// Reads "COMMAND [OPTIONS] ARCHIVE [ARGUMENTS...]"; false, with *why, when
+// the arguments do not make a command. The module takes full paths, so
+// relative ones are resolved here, as the host's job.
+bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out, std::string* why);
 
 // Sets the password given with -p on the entry; RYL_OK when none was given.
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli_output.h"
 #include "module_session.h"
 
 namespace rylcli {
@@ -15,7 +16,7 @@ bool ZipStreamWriter::Create(RootFactory* root) {
   ObjectReceiver receiver = MakeReceiver(&writer, RYL_VERSION_STREAMING_ARCHIVE);
   const ResultCode rc = root->CreateZipStreamWriter(&receiver);
   if (RylFailed(rc)) {
-    std::fprintf(stderr, "rylcli: CreateZipStreamWriter: %s\n", DescribeResult(rc));
+    Err("rylcli: CreateZipStreamWriter: %s\n", DescribeResult(rc));
     return false;
   }
   writer_ = static_cast<StreamingArchive*>(writer);

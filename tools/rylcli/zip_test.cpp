@@ -5,14 +5,41 @@
 #include <cstdio>
 #include <string>
 
+#include "cli_output.h"
 #include "for_each_entry.h"
-#include "hoststreams/discard_host_stream.h"
+#include "hoststreams/appending_host_stream.h"
 #include "module_session.h"
 #include "opened_archive.h"
+#include "progress.h"
 #include "terminal_text.h"
+#include "verbosity.h"
 #include "zip_subcommands.h"
 
 namespace rylcli {
+namespace {
+
+// Swallows an entry's data, counting it into the progress report as the
+// library decodes it, so that one large entry still shows movement.
+class CountingSink final : public ryl::host::AppendingHostStream {
+ public:
+  explicit CountingSink(Progress* progress) : progress_(progress) {}
+  ResultCode RYL_THISCALL Write(const void*, uint32_t count, uint32_t* outDone) override {
+    set_end(end() + count);
+    progress_->AddBytes(count);
+    progress_->Tick();
+    return Took(count, outDone);
+  }
+  ResultCode RYL_THISCALL SetSize(uint64_t size) override {
+    if (size > end()) return RYL_E_INVALID_ARG;
+    set_end(size);
+    return RYL_OK;
+  }
+
+ private:
+  Progress* progress_;
+};
+
+}  // namespace
 
 int TestArchive(RootFactory* root, const ZipOptions& options) {
   OpenedArchive opened;
@@ -20,13 +47,21 @@ int TestArchive(RootFactory* root, const ZipOptions& options) {
   int failures = 0;
   uint32_t tested = 0;
   size_t index = 0;
+  uint32_t files = 0;
+  uint64_t declared = 0;
+  ForEachEntry(opened.archive(), [&](ArchiveEntry* entry, const std::wstring&) {
+    if (entry->IsDirectory()) return;
+    ++files;
+    declared += entry->GetUncompressedSize();
+  });
+  Progress progress(files, declared);
   ForEachEntry(opened.archive(), [&](ArchiveEntry* entry, const std::wstring& name) {
     const size_t at = index++;
     if (entry->IsDirectory()) return;
     const std::string shown = Printable(name);
     ++tested;
     auto fail = [&](const std::string& why) {
-      std::printf("FAILED %s: %s\n", shown.c_str(), why.c_str());
+      Out("FAILED %s: %s\n", shown.c_str(), why.c_str());
       ++failures;
     };
     if (!IsReadableMethod(entry->GetMethod())) {
@@ -42,16 +77,20 @@ int TestArchive(RootFactory* root, const ZipOptions& options) {
       fail(DescribeResult(set));
       return;
     }
-    ryl::host::DiscardHostStream sink;
+    CountingSink sink(&progress);
     const ResultCode rc = entry->ExtractTo(&sink);
+    progress.EntryDone();
     if (RylFailed(rc)) {
       fail(DescribeResult(rc));
-    } else {
-      std::printf("OK     %s\n", shown.c_str());
+    } else if (Verbose()) {
+      Out("OK     %s (%llu bytes)\n", shown.c_str(), static_cast<unsigned long long>(entry->GetUncompressedSize()));
+    } else if (!Quiet()) {
+      Out("OK     %s\n", shown.c_str());
     }
   });
+  progress.Finish();
   failures += opened.audit().ReportProblems();
-  std::printf("%u entries tested, %d failed\n", tested, failures);
+  Out("%u entries tested, %d failed\n", tested, failures);
   return failures == 0 ? 0 : 1;
 }
 
