@@ -76,15 +76,23 @@ void CheckBlowfish(RootFactory* root) {
   RylBlowfishCipher* backward = NewCipher(root, false, kKey, 16);
   HOST_CHECK(forward != nullptr && backward != nullptr, "a cipher pair with a 16-byte key");
   if (forward != nullptr && backward != nullptr) {
-    HeapBuffer sealed(1);
-    HOST_CHECK_OK(forward->ProcessFinal(sealed.get(), reinterpret_cast<const uint8_t*>(kPlain), 19),
+    // Whole blocks through Process, the short rest through ProcessFinal;
+    // each resizes its output to what it wrote.
+    HeapBuffer body(1);
+    HeapBuffer tail(1);
+    HOST_CHECK_OK(forward->Process(body.get(), reinterpret_cast<const uint8_t*>(kPlain), 16), "Process two blocks");
+    HOST_CHECK_OK(forward->ProcessFinal(tail.get(), reinterpret_cast<const uint8_t*>(kPlain) + 16, 3),
                   "ProcessFinal pads the short last block");
-    HOST_CHECK(sealed.length() == 24, "19 bytes become three blocks");
+    HOST_CHECK(body.length() == 16 && tail.length() == 8, "19 bytes become three blocks");
+    uint8_t sealed[24];
+    memcpy(sealed, body.bytes(), 16);
+    memcpy(sealed + 16, tail.bytes(), 8);
     HeapBuffer opened(1);
-    HOST_CHECK_OK(backward->Process(opened.get(), sealed.bytes(), sealed.length()), "decrypt");
+    HOST_CHECK_OK(backward->Process(opened.get(), sealed, 24), "decrypt");
     HOST_CHECK(opened.length() == 24 && SameBytes(opened.bytes(), kPlain, 19) && opened.bytes()[19] == 0 &&
                    opened.bytes()[23] == 0,
                "the text comes back with zero padding");
+    HOST_CHECK(forward->ProcessFinal(tail.get(), sealed, 9) < 0, "a last block of 9 bytes is refused");
   }
   if (forward != nullptr) forward->Destroy(&kDefaultHeap);
   if (backward != nullptr) backward->Destroy(&kDefaultHeap);

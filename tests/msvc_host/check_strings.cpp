@@ -121,8 +121,8 @@ void CheckStrings(RootFactory* root) {
   HOST_CHECK_OK(strings->ParseDouble(&parsed, "2.5e3", 5, nullptr, 0), "ParseDouble");
   HOST_CHECK(parsed == 2500.0, "2.5e3 is 2500");
   HeapBuffer number(1);
-  HOST_CHECK_OK(strings->UInt64ToText(number.get(), 0xFFFFFFFFFFFFFFFFull, 16, 1), "UInt64ToText");
-  HOST_CHECK(SameNarrow(number.narrow(), number.length(), "ffffffffffffffff"), "all 64 bits in base 16");
+  HOST_CHECK_OK(strings->UInt64ToText(number.get(), 0xFEDCBA9876543210ull, 16, 8), "UInt64ToText");
+  HOST_CHECK(SameNarrow(number.narrow(), number.length(), "fedcba9876543210"), "all eight bytes in base 16");
 
   // Slots that return a view take the result's address first and hand it back.
   static const wchar_t kPath[] = L"C:\\dir\\name.ext";
