@@ -115,7 +115,7 @@ check(not os.path.exists(os.path.join(WORK, "up.txt")), "nothing two levels up e
 for name, entry in (("damaged.zip", "damaged.txt"), ("damaged_deflate.zip", "d.txt")):
     target = os.path.join(WORK, "failed_" + name)
     rc, out, err = rylcli("extract", win(fixture(name)), win(target))
-    check(rc == 1 and ("failed: %s: 0xE0010045" % entry) in err, "%s: the CRC failure is reported: %s" % (name, err))
+    check(rc == 1 and ("failed: %s: RYL_E_BAD_FORMAT (0xE0010045)" % entry) in err, "%s: the CRC failure is reported: %s" % (name, err))
     check(not os.path.exists(os.path.join(target, entry)), "%s: the damaged entry leaves no file" % name)
 target = os.path.join(WORK, "wrong_password")
 rc, out, err = rylcli("extract", "-p", "wrong", win(fixture("infozip_encrypted.zip")), win(target))
