@@ -38,7 +38,9 @@ RYL_INTERFACE RylRsaPublicKey {
   // padding must be 0; at most GetSize() - 11 bytes.
   virtual ResultCode RYL_THISCALL Encrypt(OutputBuffer* output, const uint8_t* data, uint32_t length,
                                           uint32_t padding) = 0;
-  // 0 when the signature is over data; RYL_W_SIGNATURE_MISMATCH when not.
+  // 0 when the signature is over data; RYL_W_SIGNATURE_MISMATCH when not;
+  // RYL_E_CRYPTO_FAILED when the key cannot decode the signature, and
+  // RYL_E_UNSUPPORTED_ALGORITHM when it names a digest the library lacks.
   virtual ResultCode RYL_THISCALL Verify(const uint8_t* signature, uint32_t signatureLength, const uint8_t* data,
                                          uint32_t length) = 0;
   virtual ResultCode RYL_THISCALL VerifyDigest(const uint8_t* signature, uint32_t signatureLength,

@@ -3,7 +3,9 @@
 //
 // Patterns run multi-line ("^" and "$" at every line), with "." matching line
 // breaks, any line-break sequence counting as a newline, and each byte or
-// unit matched as one character (a surrogate pair is two).
+// unit matched as one character (a surrogate pair is two). A pattern PCRE
+// does not compile gives RYL_E_BAD_FORMAT, from Compile and from the root's
+// creating slots alike.
 #pragma once
 
 #include "ryl/interface_ids.h"

@@ -36,6 +36,8 @@ RYL_INTERFACE RootFactory {
   // The two embedded services: no object is created and no reference taken.
   virtual ResultCode RYL_THISCALL GetFileSystemService(const ObjectReceiver* receiver) = 0;
   virtual ResultCode RYL_THISCALL GetStringService(const ObjectReceiver* receiver) = 0;
+  // A null output still gives a writer; its every write then fails with
+  // RYL_E_NOT_OPEN.
   virtual ResultCode RYL_THISCALL CreateXmlWriter(const ObjectReceiver* receiver, HostStream* output) = 0;
   virtual ResultCode RYL_THISCALL CreateBlowfishEncryptor(const ObjectReceiver* receiver, const uint8_t* key,
                                                           uint32_t keyLength) = 0;

@@ -95,7 +95,11 @@ RYL_INTERFACE Archive {
 };
 
 // Archive files by path, one call each. Delivered by
-// ArchiveFactory::CreateZipService.
+// ArchiveFactory::CreateZipService. Every path here, and the paths of
+// Archive::Save and Archive::AddEntryFromFile, must be zero-terminated: the
+// library reads them up to the terminator (a length of 0 is refused).
+// AddStreamToArchive compresses with deflate only; any other selector is
+// RYL_E_UNSUPPORTED_VERSION.
 RYL_INTERFACE ZipService {
   virtual void RYL_THISCALL Release() = 0;
   virtual ResultCode RYL_THISCALL CreateArchive(Archive** outArchive) = 0;
