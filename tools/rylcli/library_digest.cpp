@@ -122,8 +122,10 @@ ResultCode FileCrc32(RootFactory* root, const std::wstring& path, uint32_t* crc)
   const RylChar16 name[1] = {u'x'};
   rc = writer->OpenOnStream(&stream);
   if (RylSucceeded(rc)) {
+    // All ones asks for the current time: 0 is outside the DOS range an
+    // entry's time must fall in, and is refused.
     rc = writer->AddEntryFromFile(reinterpret_cast<const RylChar16*>(path.c_str()), 0, name, 1, &stored, nullptr, 0, 0,
-                                  nullptr, 0, 0);
+                                  nullptr, 0, ~uint64_t{0});
   }
   if (RylSucceeded(rc)) rc = writer->Close();
   writer->Destroy(&kDefaultHeap);
