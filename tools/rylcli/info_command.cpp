@@ -106,6 +106,7 @@ int RunInfo() {
 
   // The ZIP service has no Query of its own: it is reached through the
   // archive factory, whose version covers it.
+  int zipFailures = 0;
   report.Object(
       "ArchiveFactory", RYL_TYPE_ARCHIVE_FACTORY, RYL_VERSION_ARCHIVE_FACTORY,
       [&](ObjectReceiver* r) { return root->CreateArchiveFactory(r); },
@@ -117,7 +118,7 @@ int RunInfo() {
           if (!Quiet()) Out("  %-22s reached through the archive factory\n", "ZipService");
           zip->Release();
         } else {
-          ReportFailure("cannot create ZipService", rc);
+          zipFailures += ReportFailure("cannot create ZipService", RylFailed(rc) ? rc : RYL_E_INVALID_STATE);
         }
         return HighestOf<ArchiveFactory>(o, RYL_TYPE_ARCHIVE_FACTORY);
       },
@@ -181,7 +182,7 @@ int RunInfo() {
   // HKEY_CURRENT_USER is the root every account can open.
   RylKeyHolder key = {nullptr, nullptr};
   const ResultCode opened = root->OpenRegistryRoot(&key, RYL_ROOT_CURRENT_USER);
-  int failures = report.failures();
+  int failures = report.failures() + zipFailures;
   if (RylFailed(opened) || key.key == nullptr) {
     ReportFailure("cannot open the registry root HKEY_CURRENT_USER", RylFailed(opened) ? opened : RYL_E_INVALID_STATE);
     ++failures;
