@@ -147,16 +147,16 @@ def python_format(fmt, args):
             width = str(take("int"))
         if precision == "*":
             precision = str(take("int"))
-        spec = "%" + flags + (width or "") + ("." + precision if precision is not None else "")
+        directive_head = "%" + flags + (width or "") + ("." + precision if precision is not None else "")
         if conversion in "diuxXo":
-            formatted = (spec + conversion.replace("u", "d").replace("i", "d")) % take("int")
+            formatted = (directive_head + conversion.replace("u", "d").replace("i", "d")) % take("int")
             # C's alternate octal form is a leading 0, Python's 0o.
             return formatted.replace("0o", "0") if conversion == "o" else formatted
         if conversion in "eEfgG":
-            return (spec + conversion) % take("float")
+            return (directive_head + conversion) % take("float")
         if conversion == "c":
-            return (spec + "c") % take("str")
-        return (spec + "s") % take("str")
+            return (directive_head + "c") % take("str")
+        return (directive_head + "s") % take("str")
 
     out.append(directive.sub(convert, fmt))
     return "".join(out)
