@@ -54,8 +54,8 @@ int DeleteFromArchive(RootFactory* root, const ZipOptions& options) {
     }
   }
   if (missing != 0) {
-    Err("rylcli: nothing deleted\n");
-    return kExitFailed;
+    return ReportFailure("nothing deleted: " + std::to_string(missing) + " name(s) not in the archive",
+                         RYL_E_ELEMENT_NOT_FOUND);
   }
   for (const std::wstring& name : doomed) {
     const ResultCode rc = archive->RemoveEntry(name.c_str(), static_cast<uint32_t>(name.size()));
