@@ -83,8 +83,7 @@ class Collector {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((directory + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
-      Err("rylcli: cannot list '%s': %s\n", Utf8(directory).c_str(),
-                   DescribeResult(FromWin32(GetLastError())));
+      ReportFailure("cannot list '" + Utf8(directory) + "'", FromWin32(GetLastError()));
       return false;
     }
     std::vector<Child> children;
@@ -98,8 +97,7 @@ class Collector {
     const DWORD error = GetLastError();
     FindClose(find);
     if (error != ERROR_NO_MORE_FILES) {
-      Err("rylcli: cannot list '%s': %s\n", Utf8(directory).c_str(),
-                   DescribeResult(FromWin32(error)));
+      ReportFailure("cannot list '" + Utf8(directory) + "'", FromWin32(error));
       return false;
     }
     // Name order, whatever order the file system lists in: the same tree

@@ -20,6 +20,7 @@
 
 #include "add_report.h"
 #include "cli_output.h"
+#include "failure.h"
 #include "module_session.h"
 #include "opened_archive.h"
 #include "replacement_file.h"
@@ -126,8 +127,7 @@ int AddToArchive(RootFactory* root, const ZipOptions& options) {
   if (!added || RylFailed(replaced)) {
     DeleteFileW(temporary.c_str());
     if (added) {
-      Err("rylcli: cannot put the archive at '%s': %s\n", Utf8(options.archive).c_str(),
-                   DescribeResult(replaced));
+      ReportFailure("cannot put the archive at '" + Utf8(options.archive) + "'", replaced);
     }
     return 1;
   }

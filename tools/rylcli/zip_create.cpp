@@ -104,18 +104,14 @@ int CreateArchive(RootFactory* root, const ZipOptions& options) {
     if (!writer.Create(root)) return 1;
     const ResultCode opened = writer.get()->OpenFile(temporary.c_str(), static_cast<int32_t>(temporary.size()));
     if (RylFailed(opened)) {
-      Err("rylcli: cannot create '%s' (the new archive's temporary file): %s\n",
-                   Utf8(temporary).c_str(), DescribeResult(opened));
-      return 1;
+      return ReportFailure("cannot create '" + Utf8(temporary) + "' (the new archive's temporary file)", opened);
     }
     if (!WriteAll(writer.get(), items, options, true)) return 1;
   }
   const ResultCode replaced = ReplaceWith(temporary, options.archive);
   if (RylFailed(replaced)) {
     DeleteFileW(temporary.c_str());
-    Err("rylcli: cannot put the archive at '%s': %s\n", Utf8(options.archive).c_str(),
-                 DescribeResult(replaced));
-    return 1;
+    return ReportFailure("cannot put the archive at '" + Utf8(options.archive) + "'", replaced);
   }
   return 0;
 }

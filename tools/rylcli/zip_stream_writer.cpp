@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli_output.h"
+#include "failure.h"
 #include "module_session.h"
 
 namespace rylcli {
@@ -16,7 +17,7 @@ bool ZipStreamWriter::Create(RootFactory* root) {
   ObjectReceiver receiver = MakeReceiver(&writer, RYL_VERSION_STREAMING_ARCHIVE);
   const ResultCode rc = root->CreateZipStreamWriter(&receiver);
   if (RylFailed(rc)) {
-    Err("rylcli: CreateZipStreamWriter: %s\n", DescribeResult(rc));
+    ReportFailure("cannot create the streaming archive writer", rc);
     return false;
   }
   writer_ = static_cast<StreamingArchive*>(writer);
