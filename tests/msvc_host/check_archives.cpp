@@ -53,7 +53,7 @@ void CheckDeflateStreams(ArchiveFactory* factory, const uint8_t* sample, uint32_
   reader->Release();
 }
 
-struct EntrySpec {
+struct EntryPlan {
   const wchar_t* name;
   int32_t selector;
   int32_t level;
@@ -61,29 +61,29 @@ struct EntrySpec {
   uint32_t method;
 };
 
-const EntrySpec kEntries[] = {
+const EntryPlan kEntries[] = {
     {L"docs/deflated.txt", 2, 6, nullptr, RYL_ZIP_METHOD_DEFLATE},
     {L"docs/bzip2.txt", 3, 900, nullptr, RYL_ZIP_METHOD_BZIP2},
     {L"stored.bin", 0, 0, nullptr, RYL_ZIP_METHOD_STORED},
     {L"secret/locked.txt", 2, 9, L"pa55w\u00F6rd", RYL_ZIP_METHOD_DEFLATE},
 };
 
-void CheckEntry(Archive* archive, const EntrySpec& spec, const uint8_t* sample, uint32_t size) {
+void CheckEntry(Archive* archive, const EntryPlan& plan, const uint8_t* sample, uint32_t size) {
   ArchiveEntry* entry = nullptr;
-  HOST_CHECK_OK(archive->FindEntry(&entry, spec.name, WideLength(spec.name)), "FindEntry");
+  HOST_CHECK_OK(archive->FindEntry(&entry, plan.name, WideLength(plan.name)), "FindEntry");
   if (entry == nullptr) return;
   RylStringView name = {};
-  HOST_CHECK(entry->GetName(&name) == &name && SameWide(name.data, name.length, spec.name),
+  HOST_CHECK(entry->GetName(&name) == &name && SameWide(name.data, name.length, plan.name),
              "GetName through the hidden result pointer");
-  HOST_CHECK(entry->GetMethod() == spec.method, "GetMethod reports how the entry was written");
+  HOST_CHECK(entry->GetMethod() == plan.method, "GetMethod reports how the entry was written");
   HOST_CHECK(entry->GetUncompressedSize() == size, "the uncompressed size is a 64-bit result");
   HOST_CHECK(entry->GetCompressedSize() > 0 && entry->IsVersionSupported() && !entry->IsDirectory(),
              "compressed size, version and kind");
   MemoryStream out;
-  if (spec.password != nullptr) {
+  if (plan.password != nullptr) {
     HOST_CHECK(entry->IsEncrypted() != 0, "the entry with a password is encrypted");
     HOST_CHECK(entry->ExtractTo(&out) < 0 && out.size() == 0, "without the password nothing is extracted");
-    HOST_CHECK_OK(entry->SetPassword(spec.password, -1, 0), "SetPassword");
+    HOST_CHECK_OK(entry->SetPassword(plan.password, -1, 0), "SetPassword");
   }
   HOST_CHECK_OK(entry->ExtractTo(&out), "ExtractTo a stream of this host");
   HOST_CHECK(out.size() == size && SameBytes(out.data(), sample, size), "the entry's data comes back whole");
@@ -102,12 +102,12 @@ void CheckArchiveRoundTrip(ArchiveFactory* factory, FileSystemService* fs, const
   if (archive != nullptr) {
     MemoryStream source;
     source.Assign(sample, size);
-    for (const EntrySpec& spec : kEntries) {
+    for (const EntryPlan& plan : kEntries) {
       source.Seek(0, RYL_SEEK_BEGIN);
-      const RylZipCompression compression = {spec.selector, spec.level};
-      const int32_t passwordLength = spec.password != nullptr ? static_cast<int32_t>(WideLength(spec.password)) : 0;
-      HOST_CHECK_OK(archive->AddEntryFromStream(&source, spec.name, WideLength(spec.name), &compression,
-                                                spec.password, passwordLength, 0),
+      const RylZipCompression compression = {plan.selector, plan.level};
+      const int32_t passwordLength = plan.password != nullptr ? static_cast<int32_t>(WideLength(plan.password)) : 0;
+      HOST_CHECK_OK(archive->AddEntryFromStream(&source, plan.name, WideLength(plan.name), &compression,
+                                                plan.password, passwordLength, 0),
                     "AddEntryFromStream");
     }
     HOST_CHECK_OK(archive->AddDirectory(L"empty/", 6), "AddDirectory");
@@ -124,7 +124,7 @@ void CheckArchiveRoundTrip(ArchiveFactory* factory, FileSystemService* fs, const
     HOST_CHECK(reopened->GetComment(&comment) == &comment &&
                    SameWide(comment.data, comment.length, L"made by the MSVC host"),
                "the comment survives the save");
-    for (const EntrySpec& spec : kEntries) CheckEntry(reopened, spec, sample, size);
+    for (const EntryPlan& plan : kEntries) CheckEntry(reopened, plan, sample, size);
     EntryEnumerator* enumerator = nullptr;
     HOST_CHECK_OK(reopened->CreateEnumerator(&enumerator), "CreateEnumerator");
     if (enumerator != nullptr) {
@@ -190,8 +190,8 @@ void CheckStreamingWriter(RootFactory* root, FileSystemService* fs, const uint8_
     Archive* archive = nullptr;
     HOST_CHECK_OK(zip->OpenArchive(&archive, path.text, path.length), "the streamed archive opens");
     if (archive != nullptr) {
-      const EntrySpec spec = {L"streamed.txt", 2, 5, nullptr, RYL_ZIP_METHOD_DEFLATE};
-      CheckEntry(archive, spec, sample, size);
+      const EntryPlan plan = {L"streamed.txt", 2, 5, nullptr, RYL_ZIP_METHOD_DEFLATE};
+      CheckEntry(archive, plan, sample, size);
       archive->Release();
     }
     zip->Release();
