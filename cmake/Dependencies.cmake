@@ -11,6 +11,8 @@
 #                          properties enabled)
 #   dep::bz2               bzip2 1.0.8 (bzlib.h includes <windows.h>; the
 #                          API is __stdcall on Windows)
+#   dep::lzma              liblzma 5.4 (xz-utils), single-threaded
+#   dep::zstd              libzstd 1.5.4, without the legacy formats
 #   dep::zlib              zlib from the MinGW sysroot (libz-mingw-w64-dev)
 #   dep::gtest, dep::gtest_main, dep::gmock, dep::gmock_main   GoogleTest 1.12
 #
@@ -133,6 +135,11 @@ _ryl_import(dep::pcre libpcre.a DEFINITIONS PCRE_STATIC)
 _ryl_import(dep::pcre16 libpcre16.a DEFINITIONS PCRE_STATIC)
 
 _ryl_import(dep::bz2 libbz2.a)
+
+# liblzma for ZIP's LZMA and xz methods; static, so lzma.h must not declare
+# its functions as imported from a DLL.
+_ryl_import(dep::lzma liblzma.a DEFINITIONS LZMA_API_STATIC)
+_ryl_import(dep::zstd libzstd.a)
 
 _ryl_import(dep::gtest libgtest.a LANG CXX)
 _ryl_import(dep::gtest_main libgtest_main.a LANG CXX LINK dep::gtest)

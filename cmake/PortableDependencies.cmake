@@ -1,5 +1,5 @@
 # The third-party libraries of the portable build: Debian's own, for the host
-# (zlib1g-dev, libbz2-dev, libssl-dev), under the names the library's targets
+# (zlib1g-dev, libbz2-dev, libssl-dev, liblzma-dev, libzstd-dev), under the names the library's targets
 # use in the Windows build.
 include_guard(GLOBAL)
 find_package(ZLIB REQUIRED)
@@ -9,6 +9,17 @@ add_library(dep::zlib INTERFACE IMPORTED)
 target_link_libraries(dep::zlib INTERFACE ZLIB::ZLIB)
 add_library(dep::bz2 INTERFACE IMPORTED)
 target_link_libraries(dep::bz2 INTERFACE BZip2::BZip2)
+find_package(LibLZMA REQUIRED)
+find_path(RYL_ZSTD_INCLUDE zstd.h)
+find_library(RYL_ZSTD_LIBRARY zstd)
+if(NOT RYL_ZSTD_INCLUDE OR NOT RYL_ZSTD_LIBRARY)
+  message(FATAL_ERROR "libzstd for the host (libzstd-dev) is missing")
+endif()
+add_library(dep::lzma INTERFACE IMPORTED)
+target_link_libraries(dep::lzma INTERFACE LibLZMA::LibLZMA)
+add_library(dep::zstd INTERFACE IMPORTED)
+target_include_directories(dep::zstd INTERFACE ${RYL_ZSTD_INCLUDE})
+target_link_libraries(dep::zstd INTERFACE ${RYL_ZSTD_LIBRARY})
 add_library(dep::crypto INTERFACE IMPORTED)
 target_link_libraries(dep::crypto INTERFACE OpenSSL::Crypto)
 target_compile_definitions(dep::crypto INTERFACE OPENSSL_API_COMPAT=0x10100000L)

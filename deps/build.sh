@@ -37,6 +37,10 @@ OPENSSL_PIN=3.0.17-1~deb12u2
 EXPAT_PIN=2.5.0-1+deb12u2
 PCRE3_PIN=2:8.39-15
 BZIP2_PIN=1.0.8-5
+XZ_PIN=5.4.1-1+deb12u2
+# 1.5.4+dfsg2-5+deb12u1 is listed by the security index, but its files cannot
+# be fetched from the mirror here; -5 is the newest that can.
+ZSTD_PIN=1.5.4+dfsg2-5
 # GoogleTest comes from the installed `googletest` package (sources only).
 GOOGLETEST_SRC=/usr/src/googletest
 
@@ -58,7 +62,7 @@ OPENSSL_WIN_OPENSSLDIR="C:/Program Files (x86)/Common Files/SSL"
 OPENSSL_WIN_ENGINESDIR="C:/Program Files (x86)/OpenSSL/lib/engines-3"
 OPENSSL_WIN_MODULESDIR="C:/Program Files (x86)/OpenSSL/lib/ossl-modules"
 
-KNOWN_PACKAGES=(openssl expat pcre3 bzip2 googletest)
+KNOWN_PACKAGES=(openssl expat pcre3 bzip2 xz-utils libzstd googletest)
 
 # ---------------------------------------------------------------------------
 # Output: everything goes to stderr, the prefix alone to the real stdout.
@@ -438,6 +442,47 @@ build_bzip2() {
   check_pe_i386 "$partial/lib/libbz2.a"
 }
 
+# liblzma alone, single-threaded: the module decodes LZMA and xz one entry at
+# a time on the caller's thread.
+build_xz() {
+  local src=$work/src/xz-utils
+  fetch_source xz-utils "$XZ_PIN" xz-utils
+  apply_patches xz-utils "$src"
+  local f
+  for f in aclocal.m4 configure config.h.in Makefile.in; do
+    [ -e "$src/$f" ] && touch "$src/$f"
+  done
+  find "$src" -name Makefile.in -exec touch {} +
+  run_step xz-configure bash -c 'cd "$1" && shift && ./configure "$@"' _ "$src" \
+    --build="$BUILD_TRIPLET" --host="$TRIPLET" \
+    CC="$CC_X" AR="$AR_X" RANLIB="$RANLIB_X" CFLAGS="$CFLAGS_X" \
+    --prefix="$partial" --libdir="$partial/lib" \
+    --disable-shared --enable-static --enable-threads=no \
+    --disable-xz --disable-xzdec --disable-lzmadec --disable-lzmainfo --disable-lzma-links \
+    --disable-scripts --disable-doc --disable-nls
+  run_step xz-build make -C "$src/src/liblzma" -j"$jobs"
+  run_step xz-install make -C "$src/src/liblzma" install
+  rm -f "$partial"/lib/liblzma.la
+  check_pe_i386 "$partial/lib/liblzma.a"
+  [ -f "$partial/include/lzma.h" ] || die "lzma.h not installed"
+}
+
+# libzstd alone, static, without the legacy formats (no ZIP writer ever
+# produced them) and without threads.
+build_zstd() {
+  local src=$work/src/libzstd bld=$work/build-zstd
+  fetch_source libzstd "$ZSTD_PIN" libzstd
+  apply_patches libzstd "$src"
+  run_step zstd-configure cmake -S "$src/build/cmake" -B "$bld" "${cmake_common[@]}" \
+    -DZSTD_BUILD_PROGRAMS=OFF -DZSTD_BUILD_TESTS=OFF -DZSTD_BUILD_CONTRIB=OFF \
+    -DZSTD_BUILD_SHARED=OFF -DZSTD_BUILD_STATIC=ON -DZSTD_MULTITHREAD_SUPPORT=OFF \
+    -DZSTD_LEGACY_SUPPORT=OFF -DZSTD_PROGRAMS_LINK_SHARED=OFF
+  run_step zstd-build cmake --build "$bld" -j "$jobs"
+  run_step zstd-install cmake --install "$bld"
+  check_pe_i386 "$partial/lib/libzstd.a"
+  [ -f "$partial/include/zstd.h" ] || die "zstd.h not installed"
+}
+
 build_googletest() {
   local src=$work/src/googletest bld=$work/build-googletest
   cp -a "$GOOGLETEST_SRC/." "$src/"
@@ -462,6 +507,8 @@ timed "OpenSSL $OPENSSL_PIN" build_openssl
 timed "expat $EXPAT_PIN (UTF-16)" build_expat
 timed "PCRE $PCRE3_PIN (8 and 16 bit)" build_pcre
 timed "bzip2 $BZIP2_PIN" build_bzip2
+timed "xz-utils $XZ_PIN (liblzma)" build_xz
+timed "libzstd $ZSTD_PIN" build_zstd
 timed "GoogleTest $(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo '?')" build_googletest
 
 # Installed text files (pkg-config, CMake, scripts) name the .partial path.
@@ -475,6 +522,8 @@ done
   echo "expat=$EXPAT_PIN"
   echo "pcre3=$PCRE3_PIN"
   echo "bzip2=$BZIP2_PIN"
+  echo "xz-utils=$XZ_PIN"
+  echo "libzstd=$ZSTD_PIN"
   echo "googletest=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo unknown)"
   echo "zlib=libz-mingw-w64-dev $(dpkg-query -W -f='${Version}' libz-mingw-w64-dev 2>/dev/null || echo unknown) (system, not in this prefix)"
   echo "compiler=$("$CC_X" --version | head -n1)"

@@ -59,7 +59,7 @@ done
 [ ${#only[@]} -gt 0 ] && targets=("${only[@]}")
 
 install_missing() {
-  local packages=(clang-14 libclang-rt-14-dev zlib1g-dev libbz2-dev libssl-dev libgtest-dev libpcre3-dev cmake ninja-build python3
+  local packages=(clang-14 libclang-rt-14-dev zlib1g-dev libbz2-dev libssl-dev liblzma-dev libzstd-dev libgtest-dev libpcre3-dev cmake ninja-build python3
                   zip p7zip-full libarchive-tools)
   local missing=()
   for p in "${packages[@]}"; do

@@ -10,7 +10,7 @@ packages=(
   clang-14 lld-14 llvm-14
   cmake ninja-build googletest dpkg-dev make perl python3
   wine wine32:i386 wine64
-  zip unzip p7zip-full libarchive-tools bzip2 openssl
+  zip unzip p7zip-full libarchive-tools bzip2 xz-utils zstd openssl
 )
 
 missing=()

@@ -13,19 +13,50 @@
 #include "ryl/result.h"
 #include "ryl/streams.h"
 
-// How a new entry is compressed: selector 2 deflate, 3 bzip2, anything else
-// stored; level as the codec takes it (bzip2: level / 100).
+// How a new entry is compressed: selector 2 deflate, 3 bzip2, 93 zstd,
+// anything else stored; level as the codec takes it (bzip2: level / 100;
+// zstd: 1 to 22, negative for its default of 3, above 22 taken as 22). A
+// resulting level of 0 stores the entry.
 struct RylZipCompression {
   int32_t selector;
   int32_t level;
 };
 
-// ArchiveEntry::GetMethod values.
+enum RylZipCompressionSelector : int32_t {
+  RYL_ZIP_COMPRESS_DEFLATE = 2,
+  RYL_ZIP_COMPRESS_BZIP2 = 3,
+  RYL_ZIP_COMPRESS_ZSTD = 93,
+};
+
+// Password selectors of the add operations and ArchiveEntry::SetPassword.
+// 256 makes a new entry's writer encrypt with WinZip's AES-256 (AE-2)
+// rather than the traditional cipher; 1 is refused; any other value means
+// the traditional cipher. Reading needs no selector: the entry says how it
+// was encrypted.
+enum RylZipPasswordSelector : int32_t {
+  RYL_ZIP_PASSWORD_TRADITIONAL = 0,
+  RYL_ZIP_PASSWORD_AES256 = 256,
+};
+
+// ArchiveEntry::GetMethod values. Methods outside these four, LZMA, zstd
+// and xz among them, are OTHER here, as they always were; GetMethodId names
+// them. An AES entry reports the method inside its encryption.
 enum RylZipMethod : uint32_t {
   RYL_ZIP_METHOD_OTHER = 0,
   RYL_ZIP_METHOD_STORED = 1,
   RYL_ZIP_METHOD_DEFLATE = 2,
   RYL_ZIP_METHOD_BZIP2 = 3,
+};
+
+// ArchiveEntry::GetEncryption values.
+enum RylZipEncryption : uint32_t {
+  RYL_ZIP_ENCRYPTION_NONE = 0,
+  RYL_ZIP_ENCRYPTION_TRADITIONAL = 1,
+  RYL_ZIP_ENCRYPTION_AES128 = 2,
+  RYL_ZIP_ENCRYPTION_AES192 = 3,
+  RYL_ZIP_ENCRYPTION_AES256 = 4,
+  // Method 99 without an AES record the library can read.
+  RYL_ZIP_ENCRYPTION_UNKNOWN = 0xFF,
 };
 
 // A handle on one entry of an archive.
@@ -42,19 +73,31 @@ RYL_INTERFACE ArchiveEntry {
   virtual ResultCode RYL_THISCALL SetTime(uint64_t time) = 0;
   virtual uint8_t RYL_THISCALL IsEncrypted() = 0;
   // length -1: up to the first zero unit. selector 1 is refused with
-  // RYL_E_UNSUPPORTED_VERSION; every other selector is ignored.
+  // RYL_E_UNSUPPORTED_VERSION; RYL_ZIP_PASSWORD_AES256 makes a new entry
+  // AES-256 encrypted; every other selector means the traditional cipher.
+  // An entry read from an archive is decrypted the way it was encrypted,
+  // whatever the selector.
   virtual ResultCode RYL_THISCALL SetPassword(const RylChar16* password, int32_t length, int32_t selector) = 0;
   virtual uint64_t RYL_THISCALL GetUncompressedSize() = 0;
   virtual uint64_t RYL_THISCALL GetCompressedSize() = 0;
-  // True when the version needed to extract is below 21.
+  // True when ExtractTo can deliver the entry: a version needed up to 2.0,
+  // 4.5 or 4.6; or up to 6.3 for LZMA, zstd and xz entries and for AES
+  // entries around a method the library decompresses (stored, deflate,
+  // bzip2, LZMA, zstd, xz).
   virtual uint8_t RYL_THISCALL IsVersionSupported() = 0;
   virtual uint8_t RYL_THISCALL IsDirectory() = 0;
   virtual uint32_t RYL_THISCALL GetMethod() = 0;  // RylZipMethod
   // Writes the entry's data, decrypted and decompressed, to destination at
   // its position. A failure cuts the destination back to where it started
   // when its position could be told. Data read to its end whose CRC-32
-  // differs from the directory's gives RYL_E_BAD_FORMAT.
+  // differs from the directory's gives RYL_E_BAD_FORMAT, and so does an AES
+  // entry whose authentication code does not match its stored bytes.
   virtual ResultCode RYL_THISCALL ExtractTo(HostStream* destination) = 0;
+  // The ZIP method number the data is compressed with (0 stored, 8
+  // deflate, 12 bzip2, 14 LZMA, 93 zstd, 95 xz, ...); for an AES entry the
+  // method inside the encryption, or 99 when its record cannot be read.
+  virtual uint32_t RYL_THISCALL GetMethodId() = 0;
+  virtual uint32_t RYL_THISCALL GetEncryption() = 0;  // RylZipEncryption
 };
 
 RYL_INTERFACE EntryEnumerator {

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "archive/central_directory.h"
+#include "archive/entry_coding.h"
 #include "archive/local_header.h"
 #include "archive/traditional_cipher.h"
 #include "archive/zip_names.h"
@@ -24,6 +25,8 @@ constexpr uint8_t kPasswordMask = 0x5A;
 // file each.
 constexpr uint32_t kInflateBufferSize = 65536;
 constexpr uint32_t kBunzipBufferSize = 65536;
+constexpr uint32_t kUnlzmaBufferSize = 65536;
+constexpr uint32_t kUnzstdBufferSize = 131072;
 // What one read asks the decoder for, and one write hands the destination:
 // at 16 KiB an entry of a few hundred megabytes took tens of thousands of
 // decoder calls and as many host writes.
@@ -47,13 +50,18 @@ ResultCode EntryRecord::SetPassword(const char16_t* password, int32_t length, in
     text = length < 0 ? std::u16string_view(password) : std::u16string_view(password, static_cast<uint32_t>(length));
   }
   std::vector<uint8_t> bytes;
+  std::vector<uint8_t> utf8;
   RYL_RETURN_IF_FAILED(EncodePassword(text, &bytes));
+  RYL_RETURN_IF_FAILED(EncodeEntryText(text, &utf8));
   for (uint8_t& byte : bytes) byte ^= kPasswordMask;
+  for (uint8_t& byte : utf8) byte ^= kPasswordMask;
   maskedPassword_ = std::move(bytes);
+  maskedAesPassword_ = std::move(utf8);
+  writeAes_ = selector == RYL_ZIP_PASSWORD_AES256 && !maskedAesPassword_.empty();
   // An entry from the archive keeps its flag: the password only decrypts,
   // unless the entry is empty and its local header is known.
   if (!fromArchive || (header.UncompressedSize() == 0 && dataOffsetKnown)) {
-    if (maskedPassword_.empty()) {
+    if (!has_password()) {
       header.flags = static_cast<uint16_t>(header.flags & ~kFlagEncrypted);
     } else {
       header.flags = static_cast<uint16_t>(header.flags | kFlagEncrypted);
@@ -64,6 +72,12 @@ ResultCode EntryRecord::SetPassword(const char16_t* password, int32_t length, in
 
 std::vector<uint8_t> EntryRecord::PasswordBytes() const {
   std::vector<uint8_t> plain(maskedPassword_);
+  for (uint8_t& byte : plain) byte ^= kPasswordMask;
+  return plain;
+}
+
+std::vector<uint8_t> EntryRecord::AesPasswordBytes() const {
+  std::vector<uint8_t> plain(maskedAesPassword_);
   for (uint8_t& byte : plain) byte ^= kPasswordMask;
   return plain;
 }
@@ -90,10 +104,11 @@ ResultCode EntryRecord::FindDataOffset() noexcept {
 }
 
 ResultCode EntryRecord::OpenData() noexcept {
-  if (!IsExtractVersionSupported(header.versionNeeded) || data_ != nullptr) return RYL_E_ENTRY_UNSUPPORTED;
+  if (!IsEntryReadable(header) || data_ != nullptr) return RYL_E_ENTRY_UNSUPPORTED;
   RYL_RETURN_IF_FAILED(FindDataOffset());
-  const bool encrypted = (header.flags & kFlagEncrypted) != 0;
-  if (encrypted && maskedPassword_.empty()) return RYL_E_PASSWORD_REQUIRED;
+  const EntryCoding coding = DescribeCoding(header);
+  const bool encrypted = (header.flags & kFlagEncrypted) != 0 || coding.aes.has_value();
+  if (encrypted && !has_password()) return RYL_E_PASSWORD_REQUIRED;
 
   // Hostile ZIP64 sizes may reach past 2^64: the window then just runs to
   // the end of the archive stream.
@@ -102,8 +117,24 @@ ResultCode EntryRecord::OpenData() noexcept {
   window_.reset(core::MakeObject<streams::WindowStream>(owner->stream(), dataOffset, end));
   if (!window_) return RYL_E_OUT_OF_MEMORY;
   SeekableStream* top = window_.get();
+  checkCrc_ = true;
 
-  if (encrypted) {
+  if (coding.aes) {
+    aesDecrypt_.reset(core::MakeObject<AesDecryptingStream>());
+    if (!aesDecrypt_) {
+      CloseData();
+      return RYL_E_OUT_OF_MEMORY;
+    }
+    std::vector<uint8_t> plain = AesPasswordBytes();
+    const ResultCode opened = aesDecrypt_->Open(top, size, coding.aes->strength, plain.data(), plain.size());
+    std::fill(plain.begin(), plain.end(), uint8_t{0});
+    if (opened < 0) {
+      CloseData();
+      return opened;
+    }
+    top = aesDecrypt_.get();
+    checkCrc_ = coding.aes->version != kAesVersion2;
+  } else if (encrypted) {
     decrypt_.reset(core::MakeObject<DecryptingStream>());
     if (!decrypt_) {
       CloseData();
@@ -121,26 +152,37 @@ ResultCode EntryRecord::OpenData() noexcept {
     top = decrypt_.get();
   }
 
-  if (header.method == kMethodDeflate) {
-    inflate_.reset(core::MakeObject<codec::DeflateStream>());
-    const ResultCode rc =
-        inflate_ ? inflate_->Initialize(top, false, -1, kInflateBufferSize) : RYL_E_OUT_OF_MEMORY;
-    if (rc < 0) {
-      CloseData();
-      return rc;
-    }
-    top = inflate_.get();
-  } else if (header.method == kMethodBzip2) {
-    bunzip_.reset(core::MakeObject<codec::Bzip2Stream>());
-    const ResultCode rc = bunzip_ ? bunzip_->Initialize(top, false, kBunzipBufferSize, 9) : RYL_E_OUT_OF_MEMORY;
-    if (rc < 0) {
-      CloseData();
-      return rc;
-    }
-    top = bunzip_.get();
+  const ResultCode decoder = OpenDecoder(coding.method, &top);
+  if (decoder < 0) {
+    CloseData();
+    return decoder;
   }
   data_ = top;
   return RYL_OK;
+}
+
+ResultCode EntryRecord::OpenDecoder(uint16_t method, SeekableStream** top) noexcept {
+  ResultCode rc = RYL_OK;
+  if (method == kMethodDeflate) {
+    inflate_.reset(core::MakeObject<codec::DeflateStream>());
+    rc = inflate_ ? inflate_->Initialize(*top, false, -1, kInflateBufferSize) : RYL_E_OUT_OF_MEMORY;
+    if (rc >= 0) *top = inflate_.get();
+  } else if (method == kMethodBzip2) {
+    bunzip_.reset(core::MakeObject<codec::Bzip2Stream>());
+    rc = bunzip_ ? bunzip_->Initialize(*top, false, kBunzipBufferSize, 9) : RYL_E_OUT_OF_MEMORY;
+    if (rc >= 0) *top = bunzip_.get();
+  } else if (method == kMethodLzma || method == kMethodXz) {
+    unlzma_.reset(core::MakeObject<codec::LzmaStream>());
+    const auto format = method == kMethodLzma ? sys::RylLzmaFormat::kZipLzma : sys::RylLzmaFormat::kXz;
+    rc = unlzma_ ? unlzma_->Initialize(*top, format, header.UncompressedSize(), kUnlzmaBufferSize)
+                 : RYL_E_OUT_OF_MEMORY;
+    if (rc >= 0) *top = unlzma_.get();
+  } else if (method == kMethodZstd) {
+    unzstd_.reset(core::MakeObject<codec::ZstdStream>());
+    rc = unzstd_ ? unzstd_->Initialize(*top, false, kUnzstdBufferSize, 0) : RYL_E_OUT_OF_MEMORY;
+    if (rc >= 0) *top = unzstd_.get();
+  }
+  return rc;
 }
 
 ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
@@ -153,8 +195,7 @@ ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
   }
   sys::RylMiniHashCrc32 crc;
   crc.Initialize();
-  const bool decoded = header.method == kMethodStored || header.method == kMethodDeflate ||
-                       header.method == kMethodBzip2;
+  const bool decoded = IsDecodedMethod(DescribeCoding(header).method);
   const uint64_t expected = header.UncompressedSize();
   uint64_t total = 0;
   for (;;) {
@@ -167,7 +208,7 @@ ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
       // bytes can inflate to gigabytes), so nothing beyond that size
       // reaches the destination.
       if (decoded && done > expected - total) return RYL_E_BAD_FORMAT;
-      crc.Add(buffer.data(), done);
+      if (checkCrc_) crc.Add(buffer.data(), done);
       total += done;
       uint32_t written = 0;
       const ResultCode write = target->Write(buffer.data(), done, &written);
@@ -175,14 +216,20 @@ ResultCode EntryRecord::CopyDataTo(SeekableStream* target) noexcept {
     }
     if (read < 0 || read == RYL_S_END_OF_DATA || done == 0) break;
   }
-  if (decoded && (crc.Get() != header.crc32 || total != expected)) return RYL_E_BAD_FORMAT;
+  // The authentication code covers every stored byte, including any the
+  // decompressor did not need; until it matches, nothing here is good.
+  if (aesDecrypt_) RYL_RETURN_IF_FAILED(aesDecrypt_->Finish());
+  if (decoded && ((checkCrc_ && crc.Get() != header.crc32) || total != expected)) return RYL_E_BAD_FORMAT;
   return RYL_OK;
 }
 
 void EntryRecord::CloseData() noexcept {
   data_ = nullptr;
+  unzstd_.reset();
+  unlzma_.reset();
   bunzip_.reset();
   inflate_.reset();
+  aesDecrypt_.reset();
   decrypt_.reset();
   window_.reset();
 }

@@ -9,13 +9,17 @@
 #include <unordered_map>
 #include <vector>
 
+#include "archive/aes_cipher_streams.h"
 #include "archive/central_directory.h"
 #include "archive/central_header_image.h"
 #include "archive/traditional_cipher_streams.h"
 #include "codec/bzip2_stream.h"
 #include "codec/deflate_stream.h"
+#include "codec/lzma_stream.h"
+#include "codec/zstd_stream.h"
 #include "core/object_ptr.h"
 #include "ryl/streams.h"
+#include "ryl/zip.h"
 #include "streams/owned_stream.h"
 #include "streams/window_stream.h"
 
@@ -47,12 +51,17 @@ class EntryRecord {
   streams::OwnedStream compressed;
   uint64_t newLocalHeaderOffset = 0;
 
-  // The password as ANSI bytes; an empty password is none. Held masked so
-  // that a memory dump does not show it in the clear.
+  // The password as ANSI bytes for the traditional encryption and as UTF-8
+  // for AES; an empty password is none. Held masked so that a memory dump
+  // does not show it in the clear. The AES selector makes a new entry's
+  // writer encrypt with AES-256 instead of the traditional cipher.
   [[nodiscard]] ResultCode SetPassword(const char16_t* password, int32_t length, int32_t selector) noexcept;
-  bool has_password() const noexcept { return !maskedPassword_.empty(); }
-  // The password's ANSI bytes in the clear, for the encrypting writer.
+  bool has_password() const noexcept { return !maskedPassword_.empty() || !maskedAesPassword_.empty(); }
+  bool writes_aes() const noexcept { return writeAes_; }
+  // The password's bytes in the clear: ANSI for the traditional cipher,
+  // UTF-8 for AES.
   [[nodiscard]] std::vector<uint8_t> PasswordBytes() const;
+  [[nodiscard]] std::vector<uint8_t> AesPasswordBytes() const;
 
   // The entry's data as the archive stores it (compressed and encrypted),
   // for copying unchanged: a window onto the archive stream that the caller
@@ -66,7 +75,9 @@ class EntryRecord {
   // Copies the open data stream to target until the data ends. Data read to
   // its end must match the directory's CRC-32 and size (RYL_E_BAD_FORMAT
   // otherwise), except for methods the reader delivers raw, whose stored
-  // bytes are not what the CRC describes.
+  // bytes are not what the CRC describes. An AES entry must also carry the
+  // authentication code of its stored bytes; AE-2 entries, which store no
+  // CRC, are verified by that code alone.
   [[nodiscard]] ResultCode CopyDataTo(SeekableStream* target) noexcept;
   void CloseData() noexcept;
   bool data_open() const noexcept { return data_ != nullptr; }
@@ -74,11 +85,19 @@ class EntryRecord {
  private:
   [[nodiscard]] ResultCode FindDataOffset() noexcept;
 
+  [[nodiscard]] ResultCode OpenDecoder(uint16_t method, SeekableStream** top) noexcept;
+
   std::vector<uint8_t> maskedPassword_;
+  std::vector<uint8_t> maskedAesPassword_;
+  bool writeAes_ = false;
   core::ObjectPtr<streams::WindowStream> window_;
   core::ObjectPtr<DecryptingStream> decrypt_;
+  core::ObjectPtr<AesDecryptingStream> aesDecrypt_;
   core::ObjectPtr<codec::DeflateStream> inflate_;
   core::ObjectPtr<codec::Bzip2Stream> bunzip_;
+  core::ObjectPtr<codec::LzmaStream> unlzma_;
+  core::ObjectPtr<codec::ZstdStream> unzstd_;
+  bool checkCrc_ = true;
   SeekableStream* data_ = nullptr;
 };
 

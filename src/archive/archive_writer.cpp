@@ -84,6 +84,8 @@ ResultCode WriteEntry(EntryRecord* entry, SeekableStream* out) noexcept {
   const bool directory = IsDirectoryName(header.name);
   RYL_RETURN_IF_FAILED(out->Tell(&entry->newLocalHeaderOffset));
   RaiseVersionForZip64(&header);
+  // Readers learn the encryption and method from the local header too.
+  if (entry->pending && entry->source != nullptr) RYL_RETURN_IF_FAILED(PrepareEntryCoding(entry));
   uint32_t headerLength = 0;
   RYL_RETURN_IF_FAILED(WriteLocalHeader(out, header, &headerLength));
   // A directory read from an archive keeps whatever data it had (a tool

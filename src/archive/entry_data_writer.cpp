@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "archive/aes_cipher_streams.h"
+#include "archive/entry_coding.h"
 #include "archive/stream_io.h"
 #include "archive/traditional_cipher.h"
 #include "archive/traditional_cipher_streams.h"
@@ -12,6 +14,7 @@
 #include "codec/deflate_stream.h"
 #include "codec/crc32_hash.h"
 #include "codec/hash_stream_content.h"
+#include "codec/zstd_stream.h"
 #include "core/entry_guard.h"
 #include "core/object_ptr.h"
 #include "core/result_helpers.h"
@@ -52,7 +55,29 @@ ResultCode CheckByteFor(EntryRecord* entry, SeekableStream* source, uint8_t* out
   return RYL_OK;
 }
 
+void RaiseVersionNeeded(CentralHeaderImage* header, uint16_t version) noexcept {
+  if (header->versionNeeded < version) header->versionNeeded = version;
+}
+
 }  // namespace
+
+ResultCode PrepareEntryCoding(EntryRecord* entry) noexcept {
+  if (entry == nullptr) return RYL_E_INVALID_ARG;
+  CentralHeaderImage& header = entry->header;
+  const uint16_t method = DescribeCoding(header).method;
+  if (entry->writes_aes()) {
+    const AesRecord record{kAesVersion2, kAesStrength256, method};
+    RYL_RETURN_IF_FAILED(SetAesRecord(&header.extras, &record));
+    header.method = kMethodAes;
+    header.flags = static_cast<uint16_t>(header.flags | kFlagEncrypted);
+    RaiseVersionNeeded(&header, kVersionNeededAes);
+  } else {
+    RYL_RETURN_IF_FAILED(SetAesRecord(&header.extras, nullptr));
+    header.method = method;
+  }
+  if (method == kMethodZstd) RaiseVersionNeeded(&header, kVersionNeededModernMethods);
+  return RYL_OK;
+}
 
 bool NeedsZip64Reservation(uint64_t sourceSize) noexcept {
   return sourceSize >= kZip64Marker32 || sourceSize + Zip64Margin(sourceSize) >= kZip64Marker32;
@@ -97,9 +122,21 @@ ResultCode WriteEntryData(EntryRecord* entry, SeekableStream* source, SeekableSt
     uint64_t start = 0;
     RYL_RETURN_IF_FAILED(destination->Tell(&start));
 
+    RYL_RETURN_IF_FAILED(PrepareEntryCoding(entry));
+    const uint16_t method = DescribeCoding(header).method;
     SeekableStream* top = destination;
     core::ObjectPtr<EncryptingStream> encrypt;
-    if (entry->has_password()) {
+    core::ObjectPtr<AesEncryptingStream> aesEncrypt;
+    if (entry->writes_aes()) {
+      std::vector<uint8_t> password = entry->AesPasswordBytes();
+      aesEncrypt.reset(core::MakeObject<AesEncryptingStream>());
+      const ResultCode opened = aesEncrypt ? aesEncrypt->Open(destination, kAesStrength256, password.data(),
+                                                              password.size())
+                                           : RYL_E_OUT_OF_MEMORY;
+      std::fill(password.begin(), password.end(), uint8_t{0});
+      RYL_RETURN_IF_FAILED(opened);
+      top = aesEncrypt.get();
+    } else if (entry->has_password()) {
       header.flags = static_cast<uint16_t>(header.flags | kFlagEncrypted);
       uint8_t checkByte = 0;
       RYL_RETURN_IF_FAILED(CheckByteFor(entry, source, &checkByte));
@@ -116,17 +153,23 @@ ResultCode WriteEntryData(EntryRecord* entry, SeekableStream* source, SeekableSt
 
     core::ObjectPtr<codec::DeflateStream> deflate;
     core::ObjectPtr<codec::Bzip2Stream> bzip2;
-    if (header.method == kMethodDeflate) {
+    core::ObjectPtr<codec::ZstdStream> zstd;
+    if (method == kMethodDeflate) {
       deflate.reset(core::MakeObject<codec::DeflateStream>());
       if (!deflate) return RYL_E_OUT_OF_MEMORY;
       RYL_RETURN_IF_FAILED(deflate->Initialize(top, true, entry->level, codec::DeflateStream::kArchiveBufferSize));
       top = deflate.get();
-    } else if (header.method == kMethodBzip2) {
+    } else if (method == kMethodBzip2) {
       bzip2.reset(core::MakeObject<codec::Bzip2Stream>());
       if (!bzip2) return RYL_E_OUT_OF_MEMORY;
       RYL_RETURN_IF_FAILED(bzip2->Initialize(top, true, codec::Bzip2Stream::kArchiveBufferSize,
                                              static_cast<uint8_t>(entry->level)));
       top = bzip2.get();
+    } else if (method == kMethodZstd) {
+      zstd.reset(core::MakeObject<codec::ZstdStream>());
+      if (!zstd) return RYL_E_OUT_OF_MEMORY;
+      RYL_RETURN_IF_FAILED(zstd->Initialize(top, true, codec::ZstdStream::kArchiveBufferSize, entry->level));
+      top = zstd.get();
     }
 
     codec::CrcSinkStream crc;
@@ -149,13 +192,17 @@ ResultCode WriteEntryData(EntryRecord* entry, SeekableStream* source, SeekableSt
     // entry that no reader can decode.
     if (deflate) RYL_RETURN_IF_FAILED(deflate->Close());
     if (bzip2) RYL_RETURN_IF_FAILED(bzip2->Close());
+    if (zstd) RYL_RETURN_IF_FAILED(zstd->Close());
     if (encrypt) RYL_RETURN_IF_FAILED(encrypt->Finish());
+    if (aesEncrypt) RYL_RETURN_IF_FAILED(aesEncrypt->Finish());
 
     uint64_t end = 0;
     RYL_RETURN_IF_FAILED(destination->Tell(&end));
     RYL_RETURN_IF_FAILED(PlaceSizes(&header, end - start, taken));
-    header.crc32 = crc.crc().Get();
-    if (header.method == kMethodDeflate || IsDirectoryName(header.name)) {
+    // AE-2 stores no CRC: the authentication code stands for it, and a CRC
+    // of the plain data would tell about it what the encryption hides.
+    header.crc32 = entry->writes_aes() ? 0 : crc.crc().Get();
+    if (method == kMethodDeflate || IsDirectoryName(header.name)) {
       if (header.versionNeeded < kVersionNeededDeflate) header.versionNeeded = kVersionNeededDeflate;
     }
     return RYL_OK;

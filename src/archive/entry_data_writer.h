@@ -26,9 +26,17 @@ namespace ryl::archive {
 [[nodiscard]] ResultCode AttachSource(EntryRecord* entry, SeekableStream* source,
                                       const EntryCompression& compression, bool defer) noexcept;
 
+// Gives a new entry's header the method, record, flags and version its
+// encoding calls for: AES-256 (method 99 with its record around the
+// compression method, AE-2, encrypted flag, version 5.1) when its password
+// asks for AES, the compression method and no AES record otherwise; zstd
+// needs version 6.3. Called before the local header is written, since
+// readers find the encryption there too; WriteEntryData calls it again.
+[[nodiscard]] ResultCode PrepareEntryCoding(EntryRecord* entry) noexcept;
+
 // Copies the source, from its position to its end, into destination at its
 // position: through a CRC sink and the compressor, encrypted when the entry
-// has a password. Afterwards the entry's CRC, sizes (ZIP64 when they need
+// has a password (AES-256 when its password asks for it). Afterwards the entry's CRC, sizes (ZIP64 when they need
 // it), flags and version needed describe what was written. A consumer that
 // takes fewer bytes than offered gives RYL_E_END_OF_DATA; a compressor that
 // cannot write its last output fails the entry too.

@@ -4,6 +4,7 @@
 
 #include "archive/archive_operations.h"
 #include "archive/compression_request.h"
+#include "archive/entry_coding.h"
 #include "archive/zip_records.h"
 #include "core/entry_guard.h"
 #include "core/host_text.h"
@@ -38,24 +39,37 @@ RylStringView* RYL_THISCALL ArchiveEntryImpl::GetComment(RylStringView* result) 
   return ViewOf(record_->header.comment, result);
 }
 
-uint8_t RYL_THISCALL ArchiveEntryImpl::IsEncrypted() { return (record_->header.flags & kFlagEncrypted) != 0; }
-
-// The same gate as extraction: ZIP64 (45) and bzip2 (46) entries are read.
-uint8_t RYL_THISCALL ArchiveEntryImpl::IsVersionSupported() {
-  return IsExtractVersionSupported(record_->header.versionNeeded) ? 1 : 0;
+uint8_t RYL_THISCALL ArchiveEntryImpl::IsEncrypted() {
+  return (record_->header.flags & kFlagEncrypted) != 0 || record_->header.method == kMethodAes;
 }
+
+// The same gate as extraction.
+uint8_t RYL_THISCALL ArchiveEntryImpl::IsVersionSupported() { return IsEntryReadable(record_->header) ? 1 : 0; }
 
 uint8_t RYL_THISCALL ArchiveEntryImpl::IsDirectory() {
   return (record_->header.externalAttributes & kExternalAttributesDirectory) != 0;
 }
 
+// Hosts written for the first four values keep seeing OTHER for every
+// method they cannot name; an AES entry shows what its encryption holds, so
+// that such a host still recognises a deflated entry it can extract with a
+// password.
 uint32_t RYL_THISCALL ArchiveEntryImpl::GetMethod() {
-  switch (record_->header.method) {
+  switch (DescribeCoding(record_->header).method) {
     case kMethodStored: return RYL_ZIP_METHOD_STORED;
     case kMethodDeflate: return RYL_ZIP_METHOD_DEFLATE;
     case kMethodBzip2: return RYL_ZIP_METHOD_BZIP2;
     default: return RYL_ZIP_METHOD_OTHER;
   }
+}
+
+uint32_t RYL_THISCALL ArchiveEntryImpl::GetMethodId() { return DescribeCoding(record_->header).method; }
+
+uint32_t RYL_THISCALL ArchiveEntryImpl::GetEncryption() {
+  const EntryCoding coding = DescribeCoding(record_->header);
+  if (coding.aes) return RYL_ZIP_ENCRYPTION_AES128 + coding.aes->strength - 1;
+  if (coding.aesUnreadable) return RYL_ZIP_ENCRYPTION_UNKNOWN;
+  return (record_->header.flags & kFlagEncrypted) != 0 ? RYL_ZIP_ENCRYPTION_TRADITIONAL : RYL_ZIP_ENCRYPTION_NONE;
 }
 
 ResultCode RYL_THISCALL ArchiveEntryImpl::SetName(const RylChar16* name, int32_t length) {

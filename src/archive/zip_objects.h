@@ -29,6 +29,8 @@ class ArchiveEntryImpl final : public ArchiveEntry {
   uint8_t RYL_THISCALL IsDirectory() override;
   uint32_t RYL_THISCALL GetMethod() override;
   ResultCode RYL_THISCALL ExtractTo(HostStream* destination) override;
+  uint32_t RYL_THISCALL GetMethodId() override;
+  uint32_t RYL_THISCALL GetEncryption() override;
 
  private:
   EntryRecord* record_;

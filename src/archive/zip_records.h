@@ -34,11 +34,17 @@ inline constexpr uint16_t kFlagUtf8 = 0x0800;
 inline constexpr uint16_t kMethodStored = 0;
 inline constexpr uint16_t kMethodDeflate = 8;
 inline constexpr uint16_t kMethodBzip2 = 12;
+inline constexpr uint16_t kMethodLzma = 14;
+inline constexpr uint16_t kMethodZstd = 93;
+inline constexpr uint16_t kMethodXz = 95;
 
 inline constexpr uint16_t kVersionMadeByHere = 20;  // host byte 0: MS-DOS and compatibles
 inline constexpr uint16_t kVersionNeededDefault = 10;
 inline constexpr uint16_t kVersionNeededDeflate = 20;
 inline constexpr uint16_t kVersionNeededZip64 = 45;
+// What writers put for LZMA, zstd and xz entries, and the highest version
+// the reader looks past for a method it decodes.
+inline constexpr uint16_t kVersionNeededModernMethods = 63;
 
 // The only two external-attribute values the library produces: the DOS
 // directory bit, or the DOS archive bit for everything else.

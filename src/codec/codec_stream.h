@@ -160,11 +160,13 @@ class CodecStream : public streams::SequentialStream<Derived> {
   [[nodiscard]] ResultCode Refill(Context& codec) noexcept {
     uint32_t got = 0;
     const ResultCode rc = target_->Read(codec.GetBuffer(), codec.GetBufferSize(), &got);
-    if (rc == RYL_E_END_OF_DATA) return codec.IsEndOfStream() ? RYL_E_END_OF_DATA : RYL_E_UNEXPECTED_END;
+    if (rc == RYL_E_END_OF_DATA || (rc >= 0 && got == 0)) {
+      // A source that succeeds without delivering anything has ended too;
+      // asking it again would never end.
+      if (codec.IsEndOfStream() || codec.EndAtSourceEnd()) return RYL_E_END_OF_DATA;
+      return RYL_E_UNEXPECTED_END;
+    }
     if (rc < 0) return rc;
-    // A source that succeeds without delivering anything has ended too;
-    // asking it again would never end.
-    if (got == 0) return RYL_E_UNEXPECTED_END;
     if (got > codec.GetBufferSize()) return RYL_E_INVALID_STATE;
     codec.SetNextIn(codec.GetBuffer());
     codec.SetAvailIn(got);

@@ -15,6 +15,7 @@ ResultCode RylCodecContextBase::PrepareBuffer(uint32_t bufferSize, bool compress
   compress_ = compress;
   finished_ = false;
   endOfStream_ = 0;
+  atBoundary_ = false;
   nextIn_ = nullptr;
   availIn_ = 0;
   nextOut_ = compress ? buffer_ : nullptr;

@@ -34,6 +34,15 @@ class RylCodecContextBase {
   // Set by Decompress once the end marker of the compressed data has been
   // consumed; whatever input is still available then follows the data.
   bool IsEndOfStream() const noexcept { return endOfStream_ != 0; }
+  // True when the input consumed so far is complete in itself, so that its
+  // source ending here is the end of the data rather than a truncation: a
+  // zstd entry may hold several frames, and only the source's end tells
+  // whether another follows the one just finished. Marks the end when so.
+  bool EndAtSourceEnd() noexcept {
+    if (!atBoundary_ || availIn_ != 0) return false;
+    endOfStream_ = 1;
+    return true;
+  }
   bool IsCompressing() const noexcept { return compress_; }
   bool IsInitialized() const noexcept { return buffer_ != nullptr; }
 
@@ -55,6 +64,8 @@ class RylCodecContextBase {
   // A compressor whose end-of-stream output is complete; finishing again
   // only reports that.
   bool finished_ = false;
+  // Set by a decompressor whose data may end after what it consumed.
+  bool atBoundary_ = false;
 
  private:
   uint8_t* buffer_ = nullptr;

@@ -1,0 +1,12 @@
+#include "codec/lzma_stream.h"
+
+namespace ryl::codec {
+
+ResultCode LzmaStream::Initialize(SeekableStream* source, sys::RylLzmaFormat format, uint64_t uncompressedSize,
+                                  uint32_t bufferSize) noexcept {
+  return InitializeCodec(source, false, bufferSize, [&](sys::RylLzmaContext& context) {
+    return context.Initialize(bufferSize, format, uncompressedSize);
+  });
+}
+
+}  // namespace ryl::codec

@@ -1,0 +1,11 @@
+#include "codec/zstd_stream.h"
+
+namespace ryl::codec {
+
+ResultCode ZstdStream::Initialize(SeekableStream* target, bool compress, uint32_t bufferSize, int32_t level) noexcept {
+  return InitializeCodec(target, compress, bufferSize, [&](sys::RylZstdContext& context) {
+    return context.Initialize(bufferSize, compress, level);
+  });
+}
+
+}  // namespace ryl::codec
