@@ -115,8 +115,12 @@ ResultCode RylZstdContext::Decompress() noexcept {
   availOut_ -= static_cast<uint32_t>(out.pos);
   if (ZSTD_isError(rc)) return FromZstd(rc);
   // 0: a frame is complete and flushed. Another may follow in the input; if
-  // the input is used up, only the source can say.
-  atBoundary_ = rc == 0;
+  // the input is used up, only the source can say. A call that took nothing
+  // and gave nothing leaves the boundary where it was: the stream asks once
+  // more after a read that filled its caller's buffer with the frame's last
+  // byte, and libzstd answers that with the next frame's header size
+  // without having started one.
+  if (rc == 0 || in.pos != 0 || out.pos != 0) atBoundary_ = rc == 0;
   return RYL_OK;
 }
 
