@@ -174,7 +174,8 @@ ResultCode EntryRecord::OpenDecoder(uint16_t method, SeekableStream** top) noexc
   } else if (method == kMethodLzma || method == kMethodXz) {
     unlzma_.reset(core::MakeObject<codec::LzmaStream>());
     const auto format = method == kMethodLzma ? sys::RylLzmaFormat::kZipLzma : sys::RylLzmaFormat::kXz;
-    rc = unlzma_ ? unlzma_->Initialize(*top, format, header.UncompressedSize(), kUnlzmaBufferSize)
+    const bool endMarker = (header.flags & kFlagLzmaEndMarker) != 0;
+    rc = unlzma_ ? unlzma_->Initialize(*top, format, header.UncompressedSize(), endMarker, kUnlzmaBufferSize)
                  : RYL_E_OUT_OF_MEMORY;
     if (rc >= 0) *top = unlzma_.get();
   } else if (method == kMethodZstd) {

@@ -28,6 +28,7 @@ inline constexpr uint64_t kZip64EndRecordRestSize = kZip64EndRecordSize - 12;
 
 // General-purpose flag bits.
 inline constexpr uint16_t kFlagEncrypted = 0x0001;
+inline constexpr uint16_t kFlagLzmaEndMarker = 0x0002;  // LZMA entries only
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
 inline constexpr uint16_t kFlagUtf8 = 0x0800;
 

@@ -3,9 +3,9 @@
 namespace ryl::codec {
 
 ResultCode LzmaStream::Initialize(SeekableStream* source, sys::RylLzmaFormat format, uint64_t uncompressedSize,
-                                  uint32_t bufferSize) noexcept {
+                                  bool endMarker, uint32_t bufferSize) noexcept {
   return InitializeCodec(source, false, bufferSize, [&](sys::RylLzmaContext& context) {
-    return context.Initialize(bufferSize, format, uncompressedSize);
+    return context.Initialize(bufferSize, format, uncompressedSize, endMarker);
   });
 }
 

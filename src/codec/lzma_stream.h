@@ -14,11 +14,12 @@ class LzmaStream final : public CodecStream<sys::RylLzmaContext, LzmaStream> {
   LzmaStream() noexcept = default;
   ~LzmaStream() { Shutdown(); }
 
-  // Reads compressed data from source (not owned). uncompressedSize as the
-  // context takes it. RYL_E_INVALID_ARG when already initialised, for a
-  // null source or the stream itself, or a bufferSize of 0.
+  // Reads compressed data from source (not owned). uncompressedSize and
+  // endMarker as the context takes them. RYL_E_INVALID_ARG when already
+  // initialised, for a null source or the stream itself, or a bufferSize
+  // of 0.
   [[nodiscard]] ResultCode Initialize(SeekableStream* source, sys::RylLzmaFormat format, uint64_t uncompressedSize,
-                                      uint32_t bufferSize) noexcept;
+                                      bool endMarker, uint32_t bufferSize) noexcept;
 };
 
 }  // namespace ryl::codec

@@ -25,6 +25,7 @@ typedef struct {
 static const Compression kDeflate = {2, 6};
 static const Compression kBzip2 = {3, 900};
 static const Compression kStored = {0, 0};
+static const Compression kZstd = {93, 19};
 static const uint64_t kTime = 132682340960000000ull; /* 2021-06-15 12:34:56, an even second */
 static const uint32_t kAllocator[2] = {0, 0};       /* the default heap */
 
@@ -87,6 +88,51 @@ static int EntryIs(void* service, const wchar_t* path, const wchar_t* name, cons
   }
   AbiCall(archive, 0, NULL, 0, "archive Release");
   return same;
+}
+
+/* Entries written with the AES-256 password selector (256) and the zstd
+ * selector (93), read back through GetMethod (13), GetMethodId (15) and
+ * GetEncryption (16): hosts that know only the first four methods see the
+ * AES entry's deflate and OTHER for zstd. */
+static void CheckNewMethods(void* service, const wchar_t* path) {
+  void* archive = NULL;
+  const uint32_t createWords[1] = {W(&archive)};
+  if (AbiCall(service, 1, createWords, 1, "CreateArchive") != 0 || archive == NULL) {
+    ABI_CHECK(0, "CreateArchive for the new methods");
+    return;
+  }
+  AbiHostStream source;
+  AbiHostStreamInitSeekable(&source, g_text, g_textLength);
+  const uint32_t aesWords[7] = {W(&source), W(L"aes.txt"), 7, W(&kDeflate), W(L"s\u00e9same"), (uint32_t)-1, 256};
+  ABI_CHECK(AbiCall(archive, 2, aesWords, 7, "AddEntryFromStream") == 0, "AddEntryFromStream with selector 256");
+  AbiHostStreamFree(&source);
+  AbiHostStreamInitSeekable(&source, g_text, g_textLength);
+  const uint32_t zstdWords[7] = {W(&source), W(L"zstd.txt"), 8, W(&kZstd), 0, 0, 0};
+  ABI_CHECK(AbiCall(archive, 2, zstdWords, 7, "AddEntryFromStream") == 0, "AddEntryFromStream with selector 93");
+  AbiHostStreamFree(&source);
+  const uint32_t saveWords[2] = {W(path), LEN(path)};
+  ABI_CHECK(AbiCall(archive, 10, saveWords, 2, "Save") == 0, "Save with AES and zstd entries");
+  static const struct {
+    const wchar_t* name;
+    uint32_t method, methodId, encryption;
+  } kExpected[] = {{L"aes.txt", 2, 8, 4}, {L"zstd.txt", 0, 93, 0}};
+  for (unsigned i = 0; i < 2; ++i) {
+    void* entry = NULL;
+    const uint32_t findWords[3] = {W(&entry), W(kExpected[i].name), LEN(kExpected[i].name)};
+    if (AbiCall(archive, 6, findWords, 3, "FindEntry") != 0 || entry == NULL) {
+      ABI_CHECK(0, "FindEntry for a new-method entry");
+      continue;
+    }
+    ABI_CHECK(AbiCall(entry, 13, NULL, 0, "GetMethod") == kExpected[i].method, "GetMethod keeps its four values");
+    ABI_CHECK(AbiCall(entry, 15, NULL, 0, "GetMethodId") == kExpected[i].methodId, "GetMethodId names the method");
+    ABI_CHECK(AbiCall(entry, 16, NULL, 0, "GetEncryption") == kExpected[i].encryption, "GetEncryption");
+    ABI_CHECK((AbiCall(entry, 11, NULL, 0, "IsVersionSupported") & 0xFF) == 1, "the reader takes it");
+    AbiCall(entry, 0, NULL, 0, "entry Release");
+  }
+  AbiCall(archive, 0, NULL, 0, "archive Release");
+  ABI_CHECK(!EntryIs(service, path, L"aes.txt", g_text, g_textLength, L"wrong"), "a wrong password gets nothing");
+  ABI_CHECK(EntryIs(service, path, L"aes.txt", g_text, g_textLength, L"s\u00e9same"), "the AES entry reads back");
+  ABI_CHECK(EntryIs(service, path, L"zstd.txt", g_text, g_textLength, NULL), "the zstd entry reads back");
 }
 
 /* --- Archive and ArchiveEntry ------------------------------------------------ */
@@ -338,6 +384,7 @@ int main(void) {
         CheckArchiveWriting(service, path, source);
         CheckServiceWriting(service, path, source);
         CheckStreamingArchive(root, service, streamed, source, scratch);
+        CheckNewMethods(service, path);
         AbiCall(service, 0, NULL, 0, "service Release");
       }
       const uint32_t destroyWords[1] = {W(kAllocator)};

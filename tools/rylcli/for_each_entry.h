@@ -8,10 +8,28 @@
 
 namespace rylcli {
 
-// The methods the library decodes; entries of any other are delivered as
-// their stored bytes, which are not the file.
-inline bool IsReadableMethod(uint32_t method) {
-  return method == RYL_ZIP_METHOD_STORED || method == RYL_ZIP_METHOD_DEFLATE || method == RYL_ZIP_METHOD_BZIP2;
+// Whether the library decodes the entry's data (stored, deflate, bzip2,
+// LZMA, zstd, xz, also inside AES); entries of any other method are
+// delivered as their stored bytes, which are not the file.
+inline bool IsReadableMethod(ArchiveEntry* entry) {
+  switch (entry->GetMethodId()) {
+    case 0: case 8: case 12: case 14: case 93: case 95: return true;
+    default: return false;
+  }
+}
+
+// The entry's method by name, or "m" and its number.
+inline std::string MethodName(ArchiveEntry* entry) {
+  const uint32_t id = entry->GetMethodId();
+  switch (id) {
+    case 0: return "stored";
+    case 8: return "deflate";
+    case 12: return "bzip2";
+    case 14: return "lzma";
+    case 93: return "zstd";
+    case 95: return "xz";
+    default: return "m" + std::to_string(id);
+  }
 }
 
 // Calls visit(entry, name) for every entry in directory order. The entry is

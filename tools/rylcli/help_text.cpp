@@ -110,7 +110,7 @@ const Help kHelp[] = {
      "Example:\n"
      "  rylcli zip extract -n docs.zip C:\\restore readme.txt\n",
      "an entry was refused or failed, or the archive cannot be opened"},
-    {"zip", "create", "rylcli zip create [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE|- PATH...",
+    {"zip", "create", "rylcli zip create [-0..-9] [-j|--zstd[=LEVEL]] [-p PASSWORD [--aes]] [-c COMMENT] ARCHIVE|- PATH...",
      "Writes a new archive of the files and directories (recursively; entry names\n"
      "are relative to each PATH's parent), replacing any archive at ARCHIVE only\n"
      "once the new one is complete. '-' writes the archive to standard output.\n"
@@ -119,18 +119,20 @@ const Help kHelp[] = {
      "  -0            store without compression\n"
      "  -1 .. -9      deflate at that level (default 6)\n"
      "  -j            compress with bzip2\n"
-     "  -p PASSWORD   encrypt the entries\n"
+     "  --zstd[=LEVEL]  compress with zstd (LEVEL 1 to 22; default 3, or -1..-9)\n"
+     "  -p PASSWORD   encrypt the entries (the traditional ZIP cipher)\n"
+     "  --aes         encrypt with AES-256 (WinZip's AE-2) instead\n"
      "  -c COMMENT    the archive comment\n"
      "\n"
      "Example:\n"
      "  rylcli zip create -9 docs.zip C:\\Users\\me\\Documents\n",
      nullptr},
-    {"zip", "add", "rylcli zip add [-0..-9] [-j] [-p PASSWORD] [-c COMMENT] ARCHIVE PATH...",
+    {"zip", "add", "rylcli zip add [-0..-9] [-j|--zstd[=LEVEL]] [-p PASSWORD [--aes]] [-c COMMENT] ARCHIVE PATH...",
      "Adds files and directories to an archive, creating it when missing. A file\n"
      "replaces the entry of the same name; the archive changes once, completely.\n"
      "\n"
      "Options:\n"
-     "  -0, -1 .. -9, -j, -p PASSWORD, -c COMMENT   as for create\n"
+     "  -0, -1 .. -9, -j, --zstd, -p PASSWORD, --aes, -c COMMENT   as for create\n"
      "\n"
      "Example:\n"
      "  rylcli zip add docs.zip notes.txt\n",

@@ -67,7 +67,7 @@ ResultCode AddItem(Archive* archive, const SourceItem& item, const ZipOptions& o
   }
   rc = archive->AddEntryFromFile(item.path.c_str(), 0, item.name.c_str(), nameLength, &compression,
                                  options.hasPassword ? options.password.c_str() : nullptr,
-                                 static_cast<int32_t>(options.password.size()), 0);
+                                 static_cast<int32_t>(options.password.size()), PasswordSelectorOf(options));
   // An encrypted entry keeps the time it was added at: its cipher header
   // (written at once) checks the password against that time's high byte,
   // which a later time would contradict.

@@ -50,7 +50,8 @@ bool WriteAll(StreamingArchive* zip, const std::vector<SourceItem>& items, const
     const ResultCode rc =
         item.directory ? zip->AddDirectory(item.name.c_str(), nameLength)
                        : zip->AddEntryFromFile(item.path.c_str(), 0, item.name.c_str(), nameLength, &compression,
-                                               password, passwordLength, 0, nullptr, 0, item.time);
+                                               password, passwordLength, PasswordSelectorOf(options), nullptr, 0,
+                                               item.time);
     if (!report.Done(item, rc, "added")) return false;
   }
   const ResultCode closed = zip->Close();

@@ -79,7 +79,7 @@ int Plan(OpenedArchive& opened, const ZipOptions& options, ExtractReport& report
     const NameProblem problem = CheckEntryName(name);
     if (problem != NameProblem::kNone) {
       refuse(name, ExplainNameProblem(problem));
-    } else if (!entry->IsDirectory() && !IsReadableMethod(entry->GetMethod())) {
+    } else if (!entry->IsDirectory() && !IsReadableMethod(entry)) {
       refuse(name, "unsupported " + opened.audit().DescribeMethod(at));
     } else if (opened.audit().Overlaps(at)) {
       refuse(name, "its data overlaps another entry's or the directory, as in a decompression bomb");

@@ -17,14 +17,14 @@
 namespace rylcli {
 namespace {
 
-// The library names three methods; any other is shown by the number its
-// header stores, from the audit.
-std::string MethodName(uint32_t method, int stored) {
-  switch (method) {
-    case RYL_ZIP_METHOD_STORED: return "stored";
-    case RYL_ZIP_METHOD_DEFLATE: return "deflate";
-    case RYL_ZIP_METHOD_BZIP2: return "bzip2";
-    default: return stored < 0 ? std::string("other") : "m" + std::to_string(stored);
+// How the entry is encrypted, as the list shows it after the name.
+const char* EncryptionNote(ArchiveEntry* entry) {
+  switch (entry->GetEncryption()) {
+    case RYL_ZIP_ENCRYPTION_NONE: return "";
+    case RYL_ZIP_ENCRYPTION_AES128: return " (encrypted, AES-128)";
+    case RYL_ZIP_ENCRYPTION_AES192: return " (encrypted, AES-192)";
+    case RYL_ZIP_ENCRYPTION_AES256: return " (encrypted, AES-256)";
+    default: return " (encrypted)";
   }
 }
 
@@ -58,17 +58,15 @@ int ListArchive(RootFactory* root, const ZipOptions& options) {
   uint64_t total = 0;
   uint32_t count = 0;
   uint32_t unsupported = 0;
-  size_t index = 0;
   ForEachEntry(archive, [&](ArchiveEntry* entry, const std::wstring& name) {
-    const size_t at = index++;
     const uint64_t size = entry->GetUncompressedSize();
     total += size;
     ++count;
     Out("%12llu %12llu %-8s ", static_cast<unsigned long long>(size),
-                static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry->GetMethod(), opened.audit().StoredMethod(at)).c_str());
+                static_cast<unsigned long long>(entry->GetCompressedSize()), MethodName(entry).c_str());
     PrintTime(entry->GetTime());
-    Out(" %s%s", Printable(name).c_str(), entry->IsEncrypted() ? " (encrypted)" : "");
-    if (!IsReadableMethod(entry->GetMethod())) {
+    Out(" %s%s", Printable(name).c_str(), EncryptionNote(entry));
+    if (!IsReadableMethod(entry)) {
       Out(" (unsupported method)");
       ++unsupported;
     }

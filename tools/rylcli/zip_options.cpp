@@ -67,6 +67,18 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out, std::string* why
       extractOptions = true;
     } else if (std::wcscmp(arg, L"-j") == 0) {
       options.bzip2 = writeOptions = true;
+    } else if (std::wcscmp(arg, L"--aes") == 0) {
+      options.aes = writeOptions = true;
+    } else if (std::wcscmp(arg, L"--zstd") == 0 || std::wcsncmp(arg, L"--zstd=", 7) == 0) {
+      options.zstd = writeOptions = true;
+      if (arg[6] == L'=') {
+        wchar_t* end = nullptr;
+        const unsigned long level = std::wcstoul(arg + 7, &end, 10);
+        if (end == arg + 7 || *end != 0 || level < 1 || level > 22) {
+          return refuse("--zstd= takes a level from 1 to 22, not '" + Utf8(arg + 7) + "'");
+        }
+        options.zstdLevel = static_cast<int>(level);
+      }
     } else if (IsLevel(arg)) {
       options.level = arg[1] - L'0';
       options.levelGiven = writeOptions = true;
@@ -90,7 +102,9 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out, std::string* why
   if (!reads && positional.size() < 2) {
     return refuse(command == L"extract" ? "missing DIRECTORY" : writes ? "missing PATH" : "missing NAME");
   }
-  if (writeOptions && !writes) return refuse("-0..-9, -j and -c belong to create and add");
+  if (writeOptions && !writes) return refuse("-0..-9, -j, --zstd, --aes and -c belong to create and add");
+  if (options.bzip2 && options.zstd) return refuse("-j and --zstd choose different methods");
+  if (options.aes && !options.hasPassword) return refuse("--aes needs a password (-p)");
   if (extractOptions && command != L"extract") return refuse("-n, -o, --max-total and --threads belong to extract");
   if (options.hasPassword && command == L"delete") return refuse("delete takes no password");
   if (options.hasPassword && writes && options.password.empty()) return refuse("an empty password encrypts nothing");
@@ -115,13 +129,22 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out, std::string* why
 
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options) {
   if (!options.hasPassword) return RYL_OK;
-  return entry->SetPassword(options.password.c_str(), static_cast<int32_t>(options.password.size()), 0);
+  return entry->SetPassword(options.password.c_str(), static_cast<int32_t>(options.password.size()),
+                            PasswordSelectorOf(options));
+}
+
+int32_t PasswordSelectorOf(const ZipOptions& options) {
+  return options.aes ? RYL_ZIP_PASSWORD_AES256 : RYL_ZIP_PASSWORD_TRADITIONAL;
 }
 
 RylZipCompression CompressionOf(const ZipOptions& options) {
   if (options.level == 0) return RylZipCompression{0, 0};
   // The library takes the bzip2 block size in hundreds: 900 is blocks of 900 kB.
   if (options.bzip2) return RylZipCompression{3, (options.levelGiven ? options.level : 9) * 100};
+  if (options.zstd) {
+    const int level = options.zstdLevel != 0 ? options.zstdLevel : options.levelGiven ? options.level : -1;
+    return RylZipCompression{RYL_ZIP_COMPRESS_ZSTD, level};
+  }
   return RylZipCompression{2, options.level};
 }
 

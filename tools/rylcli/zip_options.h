@@ -17,10 +17,16 @@ struct ZipOptions {
   bool hasPassword = false;
   std::vector<std::wstring> names;  // extract: the entries wanted, none for all; delete: those to remove
   std::vector<std::wstring> paths;  // create, add: files and directories, as full paths
-  // create, add: -0 stores, -1..-9 deflate at that level, -j bzip2.
+  // create, add: -0 stores, -1..-9 deflate at that level, -j bzip2,
+  // --zstd[=LEVEL] zstd (1 to 22; without one, -1..-9 or zstd's default 3).
   int level = 6;
   bool levelGiven = false;
   bool bzip2 = false;
+  bool zstd = false;
+  int zstdLevel = 0;  // 0: not given with --zstd=
+  // create, add: --aes encrypts with AES-256 instead of the traditional
+  // cipher (needs -p).
+  bool aes = false;
   std::wstring comment;  // the archive comment, with -c
   bool hasComment = false;
   // extract: -n keeps existing files (and the first of entries that land on
@@ -42,8 +48,12 @@ bool ParseZipOptions(int argc, wchar_t** argv, ZipOptions* out, std::string* why
 // Sets the password given with -p on the entry; RYL_OK when none was given.
 ResultCode ApplyPassword(ArchiveEntry* entry, const ZipOptions& options);
 
+// The library's password selector for what the options ask.
+int32_t PasswordSelectorOf(const ZipOptions& options);
+
 // How new entries are compressed: -0 stored, -j bzip2 (block size from the
-// level, 9 unless one was given), otherwise deflate at the level.
+// level, 9 unless one was given), --zstd zstd, otherwise deflate at the
+// level.
 RylZipCompression CompressionOf(const ZipOptions& options);
 
 }  // namespace rylcli

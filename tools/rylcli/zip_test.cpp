@@ -64,7 +64,7 @@ int TestArchive(RootFactory* root, const ZipOptions& options) {
       Out("FAILED %s: %s\n", shown.c_str(), why.c_str());
       ++failures;
     };
-    if (!IsReadableMethod(entry->GetMethod())) {
+    if (!IsReadableMethod(entry)) {
       fail("unsupported " + opened.audit().DescribeMethod(at));
       return;
     }

@@ -53,7 +53,8 @@ void RylLzmaContext::End() noexcept {
   ReleaseBuffer();
 }
 
-ResultCode RylLzmaContext::Initialize(uint32_t bufferSize, RylLzmaFormat format, uint64_t uncompressedSize) noexcept {
+ResultCode RylLzmaContext::Initialize(uint32_t bufferSize, RylLzmaFormat format, uint64_t uncompressedSize,
+                                      bool endMarker) noexcept {
   if (IsInitialized()) return RYL_E_INVALID_STATE;
   if (bufferSize == 0) return RYL_E_INVALID_ARG;
   void* memory = DefaultHeapAllocate(sizeof(lzma_stream));
@@ -77,6 +78,7 @@ ResultCode RylLzmaContext::Initialize(uint32_t bufferSize, RylLzmaFormat format,
   stream_ = lz;
   format_ = format;
   uncompressedSize_ = uncompressedSize;
+  endMarker_ = endMarker;
   return RYL_OK;
 }
 
@@ -101,9 +103,10 @@ ResultCode RylLzmaContext::StartRawDecoder() noexcept {
   auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
   // With a known size the end marker may follow the last byte or not; with
   // none it must be there.
+  const uint64_t decodeTo = endMarker_ ? UINT64_MAX : uncompressedSize_;
   options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
-  options->ext_size_low = static_cast<uint32_t>(uncompressedSize_);
-  options->ext_size_high = static_cast<uint32_t>(uncompressedSize_ >> 32);
+  options->ext_size_low = static_cast<uint32_t>(decodeTo);
+  options->ext_size_high = static_cast<uint32_t>(decodeTo >> 32);
   if (uncompressedSize_ != UINT64_MAX) {
     const uint64_t needed = std::max<uint64_t>(uncompressedSize_, LZMA_DICT_SIZE_MIN);
     if (options->dict_size > needed) options->dict_size = static_cast<uint32_t>(needed);

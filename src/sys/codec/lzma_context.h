@@ -29,11 +29,16 @@ class RylLzmaContext final : public RylCodecContextBase {
   ~RylLzmaContext();
 
   // uncompressedSize: what the data must decode to, or UINT64_MAX when
-  // unknown (LZMA data must then carry its end marker). Knowing it also
-  // bounds LZMA's dictionary, which never needs to reach further back than
-  // the data is long. A context is initialised once; a second call is
-  // RYL_E_INVALID_STATE.
-  [[nodiscard]] ResultCode Initialize(uint32_t bufferSize, RylLzmaFormat format, uint64_t uncompressedSize) noexcept;
+  // unknown. Knowing it bounds LZMA's dictionary, which never needs to reach
+  // further back than the data is long. endMarker: the LZMA data says it
+  // ends in an end marker (ZIP's flag bit 1); it is then decoded up to the
+  // marker, which must be there, and otherwise up to the size, with a
+  // marker after the last byte tolerated. (liblzma 5.4 refuses valid data
+  // that has both a known size and a marker when its input arrives in
+  // pieces, so a marker the flag announces is never paired with the size.)
+  // A context is initialised once; a second call is RYL_E_INVALID_STATE.
+  [[nodiscard]] ResultCode Initialize(uint32_t bufferSize, RylLzmaFormat format, uint64_t uncompressedSize,
+                                      bool endMarker) noexcept;
 
   // The stream template's compressing side: never initialised for it here.
   [[nodiscard]] ResultCode Compress() noexcept { return RYL_E_INVALID_STATE; }
@@ -53,6 +58,7 @@ class RylLzmaContext final : public RylCodecContextBase {
   void* stream_ = nullptr;  // liblzma's stream record
   RylLzmaFormat format_ = RylLzmaFormat::kXz;
   uint64_t uncompressedSize_ = UINT64_MAX;
+  bool endMarker_ = false;
   uint8_t header_[kZipHeaderSize] = {};
   uint32_t headerHave_ = 0;
   bool started_ = false;
