@@ -60,7 +60,7 @@ done
 
 install_missing() {
   local packages=(clang-14 libclang-rt-14-dev zlib1g-dev libbz2-dev libssl-dev liblzma-dev libzstd-dev libgtest-dev libpcre3-dev cmake ninja-build python3
-                  zip p7zip-full libarchive-tools)
+                  zip p7zip-full libarchive-tools zstd xz-utils dpkg-dev)
   local missing=()
   for p in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

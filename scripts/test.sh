@@ -28,6 +28,12 @@ python3 "$root/tests/xml/parser_differential.py" "$fuzz_build/bin/xml_events"
 # 4096 bits: signatures and encryption, both ways.
 cmake --build "$fuzz_build" -j "$(nproc)" --target rsa_tool
 python3 "$root/tests/crypto/rsa_openssl_interop.py" "$fuzz_build/bin/rsa_tool"
+# The ZIP methods beyond deflate (WinZip AES, LZMA, zstd, xz, bzip2) against
+# 7-Zip, bsdtar, Python's zipfile and the zstd tool, and the test archives of
+# Debian's libarchive and libzip source packages (fetched once).
+cmake --build "$fuzz_build" -j "$(nproc)" --target zip_tool
+"$root/tests/zip/third_party_corpus.sh" "$fuzz_build/zip-corpus"
+python3 "$root/tests/zip/methods_interop.py" "$fuzz_build/bin/zip_tool" "$fuzz_build/zip-interop" "$fuzz_build/zip-corpus"
 # The suites of the code that runs on several threads (dispatchers, the event
 # loop and its wakers, waits beyond 64 handles) once more under the thread
 # sanitizer; fuzz/run.sh installed the compiler.

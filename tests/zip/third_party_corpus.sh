@@ -7,12 +7,13 @@
 #
 # DIR/libarchive gets the uuencoded archives and the .c files with their
 # passphrases, DIR/libzip the archives and the .test files with theirs.
-# DIR/.stamp records the pins; a DIR whose stamp matches is left as it is.
+# DIR/.stamp records the pins and this script's hash; a DIR whose stamp
+# matches is left as it is.
 set -euo pipefail
 dest=$1
 libarchive_pin=3.6.2-1+deb12u5
 libzip_pin=1.7.3-1
-stamp="libarchive=$libarchive_pin libzip=$libzip_pin"
+stamp="libarchive=$libarchive_pin libzip=$libzip_pin $(sha256sum "$0" | cut -c1-16)"
 if [ -f "$dest/.stamp" ] && [ "$(cat "$dest/.stamp")" = "$stamp" ]; then
   exit 0
 fi
@@ -56,5 +57,5 @@ done
 cp "$la"/test_read_format_zip_winzip_aes.c "$la"/test_read_format_zip_winzip_aes_large.c "$dest/libarchive/"
 lz=$work/libzip/regress
 cp "$lz"/testfile-lzma.zip "$lz"/testfile-xz.zip "$lz"/testbzip2.zip "$lz"/encrypt.zip \
-   "$lz"/encrypt-aes*.zip "$lz"/decrypt-*.test "$dest/libzip/"
+   "$lz"/encrypt-aes*.zip "$lz"/decrypt-*.test "$lz"/encryption-nonrandom-aes*.test "$dest/libzip/"
 echo "$stamp" >"$dest/.stamp"
