@@ -52,7 +52,9 @@ ResultCode EntryRecord::SetPassword(const char16_t* password, int32_t length, in
   std::vector<uint8_t> bytes;
   std::vector<uint8_t> utf8;
   RYL_RETURN_IF_FAILED(EncodePassword(text, &bytes));
-  RYL_RETURN_IF_FAILED(EncodeEntryText(text, &utf8));
+  // A password UTF-8 cannot carry (a lone surrogate) still serves the
+  // traditional cipher, as it always did; AES then has none to match.
+  if (EncodeEntryText(text, &utf8) < 0) utf8.clear();
   for (uint8_t& byte : bytes) byte ^= kPasswordMask;
   for (uint8_t& byte : utf8) byte ^= kPasswordMask;
   maskedPassword_ = std::move(bytes);
