@@ -15,7 +15,7 @@
 
 namespace ryl::archive {
 
-class AesDecryptingStream final : public CipherStreamBase<AesDecryptingStream> {
+class AesDecryptingStream final : public DecryptingStreamBase<AesDecryptingStream> {
  public:
   AesDecryptingStream() noexcept = default;
 
@@ -31,25 +31,15 @@ class AesDecryptingStream final : public CipherStreamBase<AesDecryptingStream> {
   // encrypted data is used up the stored code is read and compared: a
   // mismatch is RYL_E_BAD_FORMAT, and so is a source that ends early.
   ResultCode RYL_THISCALL Read(void* buffer, uint32_t count, uint32_t* outDone) override;
-  ResultCode RYL_THISCALL Write(const void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
 
   // Authenticates whatever encrypted data the reader above left unread (a
   // decompressor stops at its end marker) and checks the code. The entry's
   // data is good only once this succeeded; the answer is kept.
   [[nodiscard]] ResultCode Finish() noexcept;
 
-  ResultCode RYL_THISCALL Close() override {
-    source_ = nullptr;
-    return RYL_OK;
-  }
-  uint8_t RYL_THISCALL IsOpen() override { return source_ != nullptr; }
-  uint8_t RYL_THISCALL CanRead() override { return source_ != nullptr; }
-  uint8_t RYL_THISCALL CanWrite() override { return 0; }
-
  private:
   [[nodiscard]] ResultCode CheckCode() noexcept;
 
-  SeekableStream* source_ = nullptr;
   sys::RylWinZipAesCipher cipher_;
   uint64_t remaining_ = 0;          // encrypted bytes not yet read
   ResultCode verdict_ = RYL_OK;     // of the code check, once made

@@ -13,14 +13,32 @@
 
 namespace ryl::archive {
 
-// Shared table slots of the two streams.
+// Shared table slots of the cipher streams.
 template <typename Derived>
 class CipherStreamBase : public streams::SequentialStream<Derived> {
  public:
   void RYL_THISCALL Dispose() override { (void)static_cast<Derived*>(this)->Close(); }
 };
 
-class DecryptingStream final : public CipherStreamBase<DecryptingStream> {
+// What the decrypting streams share: a source they read from and do not own,
+// and no writing.
+template <typename Derived>
+class DecryptingStreamBase : public CipherStreamBase<Derived> {
+ public:
+  ResultCode RYL_THISCALL Write(const void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
+  ResultCode RYL_THISCALL Close() override {
+    source_ = nullptr;
+    return RYL_OK;
+  }
+  uint8_t RYL_THISCALL IsOpen() override { return source_ != nullptr; }
+  uint8_t RYL_THISCALL CanRead() override { return source_ != nullptr; }
+  uint8_t RYL_THISCALL CanWrite() override { return 0; }
+
+ protected:
+  SeekableStream* source_ = nullptr;
+};
+
+class DecryptingStream final : public DecryptingStreamBase<DecryptingStream> {
  public:
   DecryptingStream() noexcept = default;
 
@@ -33,17 +51,8 @@ class DecryptingStream final : public CipherStreamBase<DecryptingStream> {
   // passed on as the source reports it; a read that yields no byte reports
   // RYL_E_END_OF_DATA.
   ResultCode RYL_THISCALL Read(void* buffer, uint32_t count, uint32_t* outDone) override;
-  ResultCode RYL_THISCALL Write(const void*, uint32_t, uint32_t*) override { return RYL_E_NOT_IMPLEMENTED; }
-  ResultCode RYL_THISCALL Close() override {
-    source_ = nullptr;
-    return RYL_OK;
-  }
-  uint8_t RYL_THISCALL IsOpen() override { return source_ != nullptr; }
-  uint8_t RYL_THISCALL CanRead() override { return source_ != nullptr; }
-  uint8_t RYL_THISCALL CanWrite() override { return 0; }
 
  private:
-  SeekableStream* source_ = nullptr;
   TraditionalKeys keys_;
 };
 
