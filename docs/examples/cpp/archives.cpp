@@ -99,7 +99,7 @@ static bool ReadArchive(ArchiveFactory* factory, const std::wstring& path) {
 
   // [guide:zip-changing]
   MemoryStream notes = StreamOf("stored as it is");
-  const RylZipCompression stored = {0, 0};  // any selector but 2 and 3: stored
+  const RylZipCompression stored = {0, 0};  // any selector but 2, 3 and 93: stored
   rc = archive->AddEntryFromStream(&notes, L"notes.txt", 9, &stored, nullptr, 0, 0);
   if (RylSucceeded(rc)) rc = archive->RemoveEntry(L"tables/data.csv", 15);
   // Save writes a temporary file and renames it over the archive; handles
