@@ -8,16 +8,22 @@ bsdtar through their fixture scripts), up to 256 KiB each; zip_rewrite_fuzz and
 zip_census_fuzz
 those up to 64 KiB. The codec targets
 get small files compressed with zlib (raw deflate) and bz2, behind the
-settings byte their input starts with. The text targets get a few inputs in
+settings byte their input starts with; the LZMA, xz and zstd targets get
+the same files through Python's lzma module and the zstd tool, and the AES
+target gets entries 7z encrypted with its password. The text targets get a few inputs in
 their own layouts. Committed regression inputs live in fuzz/corpus/ and are
 used beside these.
 """
 import bz2
+import lzma
 import os
 import random
 import shutil
+import struct
 import subprocess
 import sys
+import tempfile
+import zipfile
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -82,6 +88,101 @@ def compressed(out):
             write(os.path.join(out, "deflate_fuzz"), "%s_%02x" % (name, selector), bytes([selector]) + deflated)
             write(os.path.join(out, "bzip2_fuzz"), "%s_%02x" % (name, selector), bytes([selector]) + packed)
         write(os.path.join(out, "deflate_fuzz"), name + "_stored", b"\x12" + kept)
+
+
+# The selectors the codec seeds start with: small buffers and reads, and
+# large ones with and without outDone (decode_driver.h).
+SELECTORS = (0x00, 0x16, 0x1F)
+# zip_aes_fuzz's password (fuzz/zip_aes_fuzz.cpp).
+AES_PASSWORD = "fuzz-Passw0rd"
+
+
+def lzma_family(out):
+    """ZIP's LZMA (4-byte header, properties, raw data with end marker) behind
+    a declared size that is right, unknown or off by one, with and without
+    the end-marker flag (selector bit 5, lzma_fuzz.cpp); and .xz streams with
+    each check."""
+    lzma1 = {"id": lzma.FILTER_LZMA1, "dict_size": 1 << 16}
+    properties = lzma._encode_filter_properties(lzma1)
+    target = os.path.join(out, "lzma_fuzz")
+    for name, data in plain_texts().items():
+        raw = lzma.compress(data, format=lzma.FORMAT_RAW, filters=[lzma1])
+        entry = bytes([20, 9, 5, 0]) + properties + raw
+        size = struct.pack("<I", len(data))
+        for selector in SELECTORS:
+            write(target, "%s_%02x" % (name, selector), bytes([0x20 | selector]) + size + entry)
+        # A marker the flag does not announce, after the size's last byte.
+        write(target, name + "_unflagged", b"\x1f" + size + entry)
+        write(target, name + "_unflagged_pieces", b"\x16" + size + entry)
+        write(target, name + "_unknown", b"\x16" + b"\xff" * 4 + entry)
+        if data:
+            write(target, name + "_short", b"\x1f" + struct.pack("<I", len(data) - 1) + entry)
+        write(target, name + "_long", b"\x3f" + struct.pack("<I", len(data) + 1) + entry)
+        for index, check in enumerate((lzma.CHECK_CRC64, lzma.CHECK_CRC32, lzma.CHECK_NONE, lzma.CHECK_SHA256)):
+            packed = lzma.compress(data, format=lzma.FORMAT_XZ, check=check,
+                                   filters=[{"id": lzma.FILTER_LZMA2, "dict_size": 1 << 16}])
+            write(os.path.join(out, "xz_fuzz"), "%s_check%d" % (name, index),
+                  bytes([SELECTORS[index % len(SELECTORS)]]) + packed)
+    # 7-Zip's own LZMA entries know their size and leave the marker out.
+    for name, stored in seven_zip_entries(["-mm=LZMA"], 14):
+        for selector in SELECTORS:
+            write(target, "7z_%s_%02x" % (name, selector),
+                  bytes([selector]) + struct.pack("<I", len(plain_texts()[name])) + stored)
+
+
+def zstd_seeds(out):
+    """Frames from the zstd tool at a few levels, with and without a
+    checksum, two frames back to back. None where the tool is missing."""
+    if shutil.which("zstd") is None:
+        return
+    def zstd(data, *args):
+        return subprocess.run(["zstd", "-q", "-c"] + list(args), input=data, stdout=subprocess.PIPE,
+                              check=True).stdout
+    for name, data in plain_texts().items():
+        one = zstd(data, "-3")
+        for index, selector in enumerate(SELECTORS):
+            # The second byte is the round trip's level and write size.
+            write(os.path.join(out, "zstd_fuzz"), "%s_%02x" % (name, selector),
+                  bytes([selector, (index * 0x25) & 0xFF]) + one)
+        write(os.path.join(out, "zstd_fuzz"), name + "_19_nocheck", b"\x16\x08" + zstd(data, "-19", "--no-check"))
+        write(os.path.join(out, "zstd_fuzz"), name + "_two", b"\x1f\x31" + one + zstd(data[::-1], "-1"))
+
+
+def seven_zip_entries(options, method):
+    """(name, stored bytes) of each entry 7z writes for plain_texts() with
+    options, where the entry's method is method."""
+    if shutil.which("7z") is None:
+        return []
+    entries = []
+    with tempfile.TemporaryDirectory() as work:
+        for name, data in plain_texts().items():
+            with open(os.path.join(work, name), "wb") as f:
+                f.write(data)
+        archive = os.path.join(work, "seeds.zip")
+        subprocess.run(["7z", "a", "-tzip", "-bd", archive] + options + sorted(plain_texts()), cwd=work,
+                       check=True, stdout=subprocess.DEVNULL)
+        with open(archive, "rb") as f:
+            whole = f.read()
+        for info in zipfile.ZipFile(archive).infolist():
+            if info.compress_type != method:
+                continue
+            offset = info.header_offset
+            name_length, extra_length = struct.unpack_from("<HH", whole, offset + 26)
+            start = offset + 30 + name_length + extra_length
+            entries.append((info.filename, whole[start:start + info.compress_size]))
+    return entries
+
+
+def aes_seeds(out):
+    """Stored AES entries from 7z at each strength, behind the selector byte
+    whose bits 5-6 name the strength (zip_aes_fuzz.cpp)."""
+    for index, bits in enumerate((128, 192, 256)):
+        for name, stored in seven_zip_entries(["-mx0", "-mem=AES%d" % bits, "-p" + AES_PASSWORD], 99):
+            for selector in SELECTORS:
+                write(os.path.join(out, "zip_aes_fuzz"), "%s_aes%d_%02x" % (name, bits, selector),
+                      bytes([index << 5 | selector]) + stored)
+            # A reader that stops after its first read.
+            write(os.path.join(out, "zip_aes_fuzz"), "%s_aes%d_stop" % (name, bits), bytes([0x80 | index << 5 | 0x16]) + stored)
 
 
 def texts(out):
@@ -169,6 +270,9 @@ def main():
     os.makedirs(work, exist_ok=True)
     archives(work, out)
     compressed(out)
+    lzma_family(out)
+    zstd_seeds(out)
+    aes_seeds(out)
     texts(out)
     xml_documents(out)
     for name in sorted(os.listdir(out)):

@@ -5,7 +5,8 @@
 #   fuzz/run.sh                 short run: a fixed number of executions per
 #                               target, fixed random seed (the test gate)
 #   fuzz/run.sh --long          campaign: 10,000,000 executions of
-#                               zip_reader_fuzz, 1,000,000 of each other
+#                               zip_reader_fuzz, 1,000,000 of most others
+#                               (fewer for zstd_fuzz and zip_aes_fuzz)
 #   --runs N                    N executions per target instead
 #   --jobs J                    J targets at a time (default 1)
 #   --only TARGET               that target alone (may be repeated)
@@ -20,23 +21,28 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${RYL_FUZZ_BUILD_DIR:-$root/build-fuzz}
 
-targets=(zip_reader_fuzz zip_rewrite_fuzz zip_census_fuzz deflate_fuzz bzip2_fuzz transcoder_fuzz integer_fuzz wildcard_fuzz path_text_fuzz
-         xml_parse_fuzz format_fuzz)
+targets=(zip_reader_fuzz zip_rewrite_fuzz zip_census_fuzz deflate_fuzz bzip2_fuzz lzma_fuzz xz_fuzz zstd_fuzz zip_aes_fuzz
+         transcoder_fuzz integer_fuzz wildcard_fuzz path_text_fuzz xml_parse_fuzz format_fuzz)
 
 # Short-run executions, tuned so that the targets take about 20 s together on
-# two cores, and the campaign's.
+# two cores (and the four of the newer ZIP methods about as much again: a
+# zstd compressor's fresh tables and AES's key derivation make each of
+# their runs slow), and the campaign's.
 declare -A short_runs=(
-  [zip_reader_fuzz]=4000 [zip_rewrite_fuzz]=3000 [zip_census_fuzz]=20000 [deflate_fuzz]=10000 [bzip2_fuzz]=1000 [transcoder_fuzz]=5000
+  [zip_reader_fuzz]=4000 [zip_rewrite_fuzz]=3000 [zip_census_fuzz]=20000 [deflate_fuzz]=10000 [bzip2_fuzz]=1000
+  [lzma_fuzz]=4000 [xz_fuzz]=20000 [zstd_fuzz]=500 [zip_aes_fuzz]=300 [transcoder_fuzz]=5000
   [integer_fuzz]=100000 [wildcard_fuzz]=50000 [path_text_fuzz]=45000 [xml_parse_fuzz]=5000
   [format_fuzz]=30000)
 declare -A long_runs=(
-  [zip_reader_fuzz]=10000000 [zip_rewrite_fuzz]=1000000 [zip_census_fuzz]=1000000 [deflate_fuzz]=1000000 [bzip2_fuzz]=1000000 [transcoder_fuzz]=1000000
+  [zip_reader_fuzz]=10000000 [zip_rewrite_fuzz]=1000000 [zip_census_fuzz]=1000000 [deflate_fuzz]=1000000 [bzip2_fuzz]=1000000
+  [lzma_fuzz]=1000000 [xz_fuzz]=1000000 [zstd_fuzz]=200000 [zip_aes_fuzz]=100000 [transcoder_fuzz]=1000000
   [integer_fuzz]=1000000 [wildcard_fuzz]=1000000 [path_text_fuzz]=1000000 [xml_parse_fuzz]=1000000
   [format_fuzz]=1000000)
 # Inputs much longer than the seeds only slow mutation down; the archives
 # the tests make reach 256 KiB.
 declare -A max_len=(
-  [zip_reader_fuzz]=262144 [zip_rewrite_fuzz]=65536 [zip_census_fuzz]=65536 [deflate_fuzz]=4096 [bzip2_fuzz]=4096 [transcoder_fuzz]=4096
+  [zip_reader_fuzz]=262144 [zip_rewrite_fuzz]=65536 [zip_census_fuzz]=65536 [deflate_fuzz]=4096 [bzip2_fuzz]=4096
+  [lzma_fuzz]=4096 [xz_fuzz]=4096 [zstd_fuzz]=4096 [zip_aes_fuzz]=4096 [transcoder_fuzz]=4096
   [integer_fuzz]=256 [wildcard_fuzz]=600 [path_text_fuzz]=1024 [xml_parse_fuzz]=16384
   [format_fuzz]=512)
 
