@@ -55,6 +55,15 @@ ResultCode CheckByteFor(EntryRecord* entry, SeekableStream* source, uint8_t* out
   return RYL_OK;
 }
 
+// What is left to read of source, as the compressor's size hint; UINT64_MAX
+// when the source cannot tell.
+uint64_t RemainingSize(SeekableStream* source) noexcept {
+  uint64_t size = 0;
+  uint64_t position = 0;
+  if (source->GetSize(&size) < 0 || source->Tell(&position) < 0 || position > size) return UINT64_MAX;
+  return size - position;
+}
+
 void RaiseVersionNeeded(CentralHeaderImage* header, uint16_t version) noexcept {
   if (header->versionNeeded < version) header->versionNeeded = version;
 }
@@ -168,7 +177,8 @@ ResultCode WriteEntryData(EntryRecord* entry, SeekableStream* source, SeekableSt
     } else if (method == kMethodZstd) {
       zstd.reset(core::MakeObject<codec::ZstdStream>());
       if (!zstd) return RYL_E_OUT_OF_MEMORY;
-      RYL_RETURN_IF_FAILED(zstd->Initialize(top, true, codec::ZstdStream::kArchiveBufferSize, entry->level));
+      RYL_RETURN_IF_FAILED(
+          zstd->Initialize(top, true, codec::ZstdStream::kArchiveBufferSize, entry->level, RemainingSize(source)));
       top = zstd.get();
     }
 

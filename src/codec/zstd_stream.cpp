@@ -2,9 +2,10 @@
 
 namespace ryl::codec {
 
-ResultCode ZstdStream::Initialize(SeekableStream* target, bool compress, uint32_t bufferSize, int32_t level) noexcept {
+ResultCode ZstdStream::Initialize(SeekableStream* target, bool compress, uint32_t bufferSize, int32_t level,
+                                  uint64_t sizeHint) noexcept {
   return InitializeCodec(target, compress, bufferSize, [&](sys::RylZstdContext& context) {
-    return context.Initialize(bufferSize, compress, level);
+    return context.Initialize(bufferSize, compress, level, sizeHint);
   });
 }
 

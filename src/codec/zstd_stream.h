@@ -21,9 +21,10 @@ class ZstdStream final : public CodecStream<sys::RylZstdContext, ZstdStream> {
   // the target (compress true); the target is not owned. level as the
   // context takes it when compressing. RYL_E_INVALID_ARG when already
   // initialised, for a null target or the stream itself, or a bufferSize
-  // of 0; a codec failure is passed through.
-  [[nodiscard]] ResultCode Initialize(SeekableStream* target, bool compress, uint32_t bufferSize,
-                                      int32_t level) noexcept;
+  // of 0; a codec failure is passed through. sizeHint as the context takes
+  // it.
+  [[nodiscard]] ResultCode Initialize(SeekableStream* target, bool compress, uint32_t bufferSize, int32_t level,
+                                      uint64_t sizeHint = UINT64_MAX) noexcept;
 };
 
 }  // namespace ryl::codec

@@ -272,7 +272,22 @@ TEST(ZstdStream, CompressesWhatLibzstdDecodesAtEveryLevelBoundary) {
     ASSERT_FALSE(ZSTD_isError(n)) << level;
     back.resize(n);
     EXPECT_EQ(back, plain) << level;
+    // Without a size the top levels would ask for a 128 MiB window (and
+    // tables several times that); the compressor keeps to 16 MiB.
+    ZSTD_frameHeader frame;
+    ASSERT_EQ(ZSTD_getFrameHeader(&frame, sink.written.data(), sink.written.size()), 0u);
+    EXPECT_LE(frame.windowSize, 1ull << 24) << level;
   }
+  // With the size known, libzstd sizes its window to the data.
+  ScriptedSink hinted;
+  core::ObjectPtr<ZstdStream> small(core::MakeObject<ZstdStream>());
+  ASSERT_CODE(small->Initialize(&hinted, true, 4096, 22, 5000), RYL_OK);
+  const Bytes few = test::MakeMixedData(5000, 4);
+  ASSERT_CODE(small->Write(few.data(), static_cast<uint32_t>(few.size()), nullptr), RYL_OK);
+  ASSERT_CODE(small->Close(), RYL_OK);
+  ZSTD_frameHeader frame;
+  ASSERT_EQ(ZSTD_getFrameHeader(&frame, hinted.written.data(), hinted.written.size()), 0u);
+  EXPECT_LE(frame.windowSize, 8192u);
   core::ObjectPtr<ZstdStream> stream(core::MakeObject<ZstdStream>());
   ScriptedSink sink;
   EXPECT_CODE(stream->Initialize(&sink, true, 4096, 23), RYL_E_INVALID_ARG);

@@ -198,9 +198,11 @@ def handmade(out):
     end = two.rfind(b"PK\x05\x06")
     two[end + 12:end + 16] = struct.pack("<I", central_size_before + 4 + (second - two.find(b"PK\x01\x02")))
     write(os.path.join(out, "short_zip64_record.zip"), bytes(two))
-    # Method 14 (LZMA) delivered raw; versions needed the reader refuses or
-    # accepts.
+    # Stored bytes labelled LZMA (method 14), which the reader decodes and so
+    # refuses, and labelled PPMd (98), which it delivers raw; versions needed
+    # the reader refuses or accepts.
     write(os.path.join(out, "method14.zip"), patch_method(stored_archive([(b"raw.bin", body, 10)]), 14))
+    write(os.path.join(out, "method98.zip"), patch_method(stored_archive([(b"raw.bin", body, 10)]), 98))
     for version in (45, 46, 51, 63):
         write(os.path.join(out, "version%d.zip" % version), stored_archive([(b"v.txt", body, version)]))
     # What other readers take whole: an archive behind a stub whose offsets

@@ -468,16 +468,34 @@ TEST_F(ZipReaderTest, Zip64EndRecordAndCentralRecordsCarryEveryValue) {
 // --- Methods and versions ------------------------------------------------------
 
 TEST_F(ZipReaderTest, AnUnknownMethodIsDeliveredAsItsStoredBytes) {
-  Archive* archive = Open("method14.zip");
+  Archive* archive = Open("method98.zip");
   ASSERT_NE(archive, nullptr);
   ArchiveEntry* entry = Find(archive, u"raw.bin");
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->GetMethod(), 0u);
+  EXPECT_EQ(entry->GetMethodId(), 98u);
   Bytes data;
   EXPECT_CODE(Extract(entry, &data), RYL_OK);
   Bytes expected;
   for (int i = 0; i < 10; ++i) expected += "hand-made entry data\n";
   EXPECT_EQ(data, expected);
+  entry->Release();
+  archive->Release();
+}
+
+// LZMA is decoded now: stored bytes that only claim to be LZMA are damaged
+// data, and nothing of them reaches the destination.
+TEST_F(ZipReaderTest, BytesThatAreNotLzmaUnderMethod14AreRefused) {
+  Archive* archive = Open("method14.zip");
+  ASSERT_NE(archive, nullptr);
+  ArchiveEntry* entry = Find(archive, u"raw.bin");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->GetMethod(), 0u);
+  EXPECT_EQ(entry->GetMethodId(), 14u);
+  EXPECT_EQ(entry->IsVersionSupported(), 1);
+  Bytes data;
+  EXPECT_CODE(Extract(entry, &data), RYL_E_BAD_FORMAT);
+  EXPECT_EQ(data, "");
   entry->Release();
   archive->Release();
 }

@@ -6,6 +6,8 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
+#include <climits>
+
 #include "sys/heap.h"
 
 namespace ryl::sys {
@@ -44,14 +46,38 @@ void RylZstdContext::End() noexcept {
   ReleaseBuffer();
 }
 
-ResultCode RylZstdContext::Initialize(uint32_t bufferSize, bool compress, int32_t level) noexcept {
+namespace {
+
+// The level's parameters for the expected size, with the compressor's
+// memory bounded as the header describes.
+ResultCode SetCompressionParameters(ZSTD_CCtx* cctx, int32_t level, uint64_t sizeHint) noexcept {
+  ResultCode rc = FromZstd(ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, level));
+  const bool known = sizeHint != UINT64_MAX;
+  const int hint = static_cast<int>(sizeHint < INT_MAX ? sizeHint : INT_MAX);
+  if (rc >= 0 && known) rc = FromZstd(ZSTD_CCtx_setParameter(cctx, ZSTD_c_srcSizeHint, hint));
+  const ZSTD_compressionParameters chosen = ZSTD_getCParams(level, known ? sizeHint : 0, 0);
+  if (rc >= 0 && chosen.windowLog > RylZstdContext::kCompressWindowLogMax) {
+    rc = FromZstd(ZSTD_CCtx_setParameter(cctx, ZSTD_c_windowLog, RylZstdContext::kCompressWindowLogMax));
+  }
+  if (rc >= 0 && chosen.chainLog > RylZstdContext::kCompressChainLogMax) {
+    rc = FromZstd(ZSTD_CCtx_setParameter(cctx, ZSTD_c_chainLog, RylZstdContext::kCompressChainLogMax));
+  }
+  if (rc >= 0 && chosen.hashLog > RylZstdContext::kCompressHashLogMax) {
+    rc = FromZstd(ZSTD_CCtx_setParameter(cctx, ZSTD_c_hashLog, RylZstdContext::kCompressHashLogMax));
+  }
+  return rc;
+}
+
+}  // namespace
+
+ResultCode RylZstdContext::Initialize(uint32_t bufferSize, bool compress, int32_t level, uint64_t sizeHint) noexcept {
   if (IsInitialized()) return RYL_E_INVALID_STATE;
   if (bufferSize == 0 || (compress && (level < 1 || level > kMaxLevel))) return RYL_E_INVALID_ARG;
   if (compress) {
     ZSTD_CCtx* cctx = ZSTD_createCCtx_advanced(kAllocator);
     if (cctx == nullptr) return RYL_E_OUT_OF_MEMORY;
-    // The checksum would duplicate the entry's CRC-32.
-    const ResultCode set = FromZstd(ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, level));
+    // No checksum: it would duplicate the entry's CRC-32.
+    const ResultCode set = SetCompressionParameters(cctx, level, sizeHint);
     if (set < 0) {
       (void)ZSTD_freeCCtx(cctx);
       return set;

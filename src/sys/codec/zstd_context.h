@@ -17,14 +17,26 @@ class RylZstdContext final : public RylCodecContextBase {
   // limit libzstd itself applies by default): frames that ask for more are
   // refused rather than allowed to take what a 32-bit process has.
   static constexpr int32_t kWindowLogMax = 27;
+  // What the compressor may take, as powers of two: its window (16 MiB) and
+  // its match-finder tables. The top levels ask for up to 768 MiB for data
+  // of unknown size, which a 32-bit process rarely has in one piece; with
+  // these bounds the strongest level needs a little over 100 MiB, and only
+  // data with matches more than 16 MiB apart compresses less.
+  static constexpr uint32_t kCompressWindowLogMax = 24;
+  static constexpr uint32_t kCompressChainLogMax = 24;
+  static constexpr uint32_t kCompressHashLogMax = 23;
 
   RylZstdContext() noexcept = default;
   ~RylZstdContext();
 
   // level: 1 to kMaxLevel when compressing, anything else is
-  // RYL_E_INVALID_ARG; ignored when decompressing. A context is initialised
-  // once; a second call is RYL_E_INVALID_STATE.
-  [[nodiscard]] ResultCode Initialize(uint32_t bufferSize, bool compress, int32_t level) noexcept;
+  // RYL_E_INVALID_ARG; ignored when decompressing. sizeHint: how much data
+  // is expected, UINT64_MAX when unknown; libzstd then sizes its tables for
+  // it (small entries need little memory), but more or less data is still
+  // compressed correctly. A context is initialised once; a second call is
+  // RYL_E_INVALID_STATE.
+  [[nodiscard]] ResultCode Initialize(uint32_t bufferSize, bool compress, int32_t level,
+                                      uint64_t sizeHint = UINT64_MAX) noexcept;
 
   [[nodiscard]] ResultCode Compress() noexcept;
   // RYL_OK while more output space is needed, RYL_S_END_OF_DATA once the
