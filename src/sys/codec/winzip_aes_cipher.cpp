@@ -4,6 +4,7 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
+#include <bit>
 #include <cstring>
 
 namespace ryl::sys {
@@ -82,7 +83,14 @@ void RylWinZipAesCipher::RefillKeyStream() noexcept {
   for (uint32_t block = 0; block < kBlocksPerFill; ++block) {
     uint64_t value = ++counter_;
     uint8_t* slot = counters_ + block * kBlockSize;
-    for (int i = 0; i < 8; ++i, value >>= 8) slot[i] = static_cast<uint8_t>(value);
+    // One store per block where the host is little-endian like the
+    // counter: byte by byte, building the counters cost about as much as
+    // encrypting them.
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(slot, &value, 8);
+    } else {
+      for (int i = 0; i < 8; ++i, value >>= 8) slot[i] = static_cast<uint8_t>(value);
+    }
   }
   int produced = 0;
   (void)EVP_EncryptUpdate(Cipher(cipher_), keyStream_, &produced, counters_, static_cast<int>(sizeof counters_));
