@@ -16,9 +16,12 @@ constexpr size_t kAloneHeaderSize = 13;  // properties byte, dictionary (4), siz
 constexpr uint32_t kSmallestDictionary = 4096;
 
 // Input goes in up to the next multiple of pieceSize (counted from
-// offset) at a time.
+// offset) at a time. endsAtSize: for ZIP's LZMA decoded up to its size, that
+// size; a refusal once all of it is out is the library's end of the data
+// (liblzma 5.4 may refuse an unannounced end marker there when its input
+// comes in pieces).
 ReferenceResult Run(lzma_stream* lz, const uint8_t* data, size_t size, size_t offset, size_t pieceSize, size_t limit,
-                    bool* memoryRefused) {
+                    bool* memoryRefused, uint64_t endsAtSize = UINT64_MAX) {
   ReferenceResult result;
   size_t given = 0;
   lz->next_in = data;
@@ -43,6 +46,10 @@ ReferenceResult Run(lzma_stream* lz, const uint8_t* data, size_t size, size_t of
       break;
     }
     if (rc == LZMA_MEMLIMIT_ERROR) *memoryRefused = true;
+    if (rc == LZMA_DATA_ERROR && lz->total_out == endsAtSize) {
+      result.end = ReferenceEnd::kComplete;
+      break;
+    }
     if (rc != LZMA_OK && rc != LZMA_BUF_ERROR) {
       result.end = ReferenceEnd::kCorrupt;
       break;
@@ -96,7 +103,8 @@ ReferenceResult DecompressZipLzma(const uint8_t* data, size_t size, uint64_t unc
     lzma_end(&lz);
     return result;
   }
-  return Run(&lz, data + kZipHeaderSize, size - kZipHeaderSize, kZipHeaderSize, pieceSize, limit, memoryRefused);
+  return Run(&lz, data + kZipHeaderSize, size - kZipHeaderSize, kZipHeaderSize, pieceSize, limit, memoryRefused,
+             decodeTo);
 }
 
 ReferenceResult DecompressXz(const uint8_t* data, size_t size, uint64_t memoryLimit, size_t limit,

@@ -140,6 +140,17 @@ ResultCode RylLzmaContext::Decompress() noexcept {
   nextOut_ = lz->next_out;
   availOut_ = static_cast<uint32_t>(lz->avail_out);
   if (rc == LZMA_STREAM_END) endOfStream_ = 1;
+  // Data whose end marker the flag did not announce: liblzma 5.4 may refuse
+  // the marker after the last byte when the input arrived in pieces. Every
+  // byte the entry states has been decoded by then (and the CRC-32 checks
+  // them), so what follows in the stream is taken as its end.
+  if (rc == LZMA_DATA_ERROR && format_ == RylLzmaFormat::kZipLzma && !endMarker_ &&
+      uncompressedSize_ != UINT64_MAX && lz->total_out == uncompressedSize_) {
+    endOfStream_ = 1;
+    nextIn_ += availIn_;
+    availIn_ = 0;
+    return RYL_OK;
+  }
   return FromLzma(rc);
 }
 

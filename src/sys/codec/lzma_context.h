@@ -35,7 +35,8 @@ class RylLzmaContext final : public RylCodecContextBase {
   // marker, which must be there, and otherwise up to the size, with a
   // marker after the last byte tolerated. (liblzma 5.4 refuses valid data
   // that has both a known size and a marker when its input arrives in
-  // pieces, so a marker the flag announces is never paired with the size.)
+  // pieces, so a marker the flag announces is never paired with the size,
+  // and one it does not announce ends the data once the size is reached.)
   // A context is initialised once; a second call is RYL_E_INVALID_STATE.
   [[nodiscard]] ResultCode Initialize(uint32_t bufferSize, RylLzmaFormat format, uint64_t uncompressedSize,
                                       bool endMarker) noexcept;
