@@ -34,6 +34,7 @@
 #include <random>
 #include <vector>
 
+#include "bench_data.h"
 #include "codec/zstd_stream.h"
 #include "streams/memory_stream.h"
 #include "sys/codec/winzip_aes_cipher.h"
@@ -102,28 +103,8 @@ void Fail(const char* what) {
   ++g_failures;
 }
 
-// Runs of words alternating with runs of random bytes, as codec_bench makes.
-Bytes MakeData(size_t size, uint32_t seed) {
-  static const char* const kWords[] = {"archive", "stream", "zstd", "the", "of", "block", "window", "entry",
-                                       "header", "central", "directory", "checksum", "a", "data"};
-  std::mt19937 rng(seed);
-  Bytes data;
-  data.reserve(size);
-  bool text = true;
-  while (data.size() < size) {
-    const size_t end = std::min(size, data.size() + (text ? 200 + rng() % 4000 : 50 + rng() % 2000));
-    while (data.size() < end) {
-      if (text) {
-        for (const char* w = kWords[rng() % 14]; *w != 0 && data.size() < end; ++w) data.push_back(*w);
-        if (data.size() < end) data.push_back(' ');
-      } else {
-        data.push_back(static_cast<uint8_t>(rng()));
-      }
-    }
-    text = !text;
-  }
-  return data;
-}
+// Runs of words alternating with runs of random bytes (bench_data.h).
+Bytes MakeData(size_t size, uint32_t seed) { return ryl::bench::MakeMixedData(size, seed); }
 
 // ---- AES ----------------------------------------------------------------
 
