@@ -6,8 +6,8 @@ LZMA, and LZMA with its end marker) and Python's zipfile (LZMA) must list
 with their methods and extract byte-identical with `-p`; a wrong password
 and a tampered AES entry must fail with nothing left behind. What
 `rylcli zip create --aes` and `--zstd` write must pass `7z t` and extract
-byte-identical with 7-Zip and Python (zstd through the zstd tool, since
-zipfile cannot read it).
+byte-identical with 7-Zip, and the zstd entries' data with the zstd tool
+where there is one (zipfile cannot read zstd).
 
 Usage: methods_cli.py WINE_RUN RYLCLI_EXE WORK_DIR
 """
@@ -22,10 +22,14 @@ from cli_harness import check, failures, rylcli_runner, skip_unless_runnable, wi
 
 WINE_RUN, RYLCLI, WORK = sys.argv[1:4]
 skip_unless_runnable(WINE_RUN)
-for tool in ("7z", "zstd"):
-    if shutil.which(tool) is None:
-        print("methods_cli: %s is missing (scripts/install-toolchain.sh installs it)" % tool)
-        sys.exit(1)
+if shutil.which("7z") is None:
+    print("methods_cli: 7z is missing (scripts/install-toolchain.sh installs it)")
+    sys.exit(1)
+# The zstd tool is a second reader of the zstd entries, besides 7-Zip; the
+# emulated test machine does not carry it.
+HAVE_ZSTD = shutil.which("zstd") is not None
+if not HAVE_ZSTD:
+    print("methods_cli: no zstd tool here; 7-Zip alone reads the zstd entries")
 run_rylcli = rylcli_runner(WINE_RUN, RYLCLI)
 # 7-Zip writes AES entries only with ASCII passwords (it reads ours, which
 # are UTF-8); rylcli's own archives use one that is not.
@@ -153,6 +157,8 @@ for label, options in (("rylcli-aes", ["--aes", "-p", PASSWORD]), ("rylcli-zstd"
                       "%s/%s: method 99, AE-2 record, no CRC" % (label, info.filename))
             else:
                 check(info.compress_type == 93 and info.extract_version == 63, "%s: method 93, version 6.3" % label)
+                if not HAVE_ZSTD:
+                    continue
                 raw = open(path, "rb").read()
                 n, m = struct.unpack_from("<HH", raw, info.header_offset + 26)
                 begin = info.header_offset + 30 + n + m
