@@ -1,15 +1,16 @@
 #!/usr/bin/env python3
 """rylcli zip with the AES, LZMA, zstd and xz methods, under Wine.
 
-Archives made here by 7-Zip (AES-128/192/256 around deflate and stored,
-LZMA, and LZMA with its end marker) and Python's zipfile (LZMA) must list
+Archives the build host's 7-Zip (AES-128/192/256 around deflate, stored and
+LZMA, and LZMA with and without its end marker) and Python's zipfile (LZMA)
+made (make_method_fixtures.py) must list
 with their methods and extract byte-identical with `-p`; a wrong password
 and a tampered AES entry must fail with nothing left behind. What
 `rylcli zip create --aes` and `--zstd` write must pass `7z t` and extract
 byte-identical with 7-Zip, and the zstd entries' data with the zstd tool
 where there is one (zipfile cannot read zstd).
 
-Usage: methods_cli.py WINE_RUN RYLCLI_EXE WORK_DIR
+Usage: methods_cli.py WINE_RUN RYLCLI_EXE FIXTURE_DIR WORK_DIR
 """
 import os
 import shutil
@@ -20,7 +21,7 @@ import zipfile
 
 from cli_harness import check, failures, rylcli_runner, skip_unless_runnable, win
 
-WINE_RUN, RYLCLI, WORK = sys.argv[1:4]
+WINE_RUN, RYLCLI, FIXTURES, WORK = sys.argv[1:5]
 skip_unless_runnable(WINE_RUN)
 if shutil.which("7z") is None:
     print("methods_cli: 7z is missing (scripts/install-toolchain.sh installs it)")
@@ -57,32 +58,10 @@ def files_below(directory):
 
 
 shutil.rmtree(WORK, ignore_errors=True)
-SOURCE = os.path.join(WORK, "src")
-os.makedirs(SOURCE)
-CONTENTS = {
-    "empty.txt": b"",
-    "one.bin": b"\x00",
-    "text.txt": b"".join(b"line %d of the text\n" % i for i in range(20000)),
-    "noise.bin": os.urandom(300000),
-}
-for name, content in CONTENTS.items():
-    with open(os.path.join(SOURCE, name), "wb") as f:
-        f.write(content)
-
-
-def made_by_7z(label, *options):
-    path = os.path.join(WORK, label + ".zip")
-    rc, out = run("7z", "a", "-tzip", *options, path, *sorted(CONTENTS), cwd=SOURCE)
-    check(rc == 0, "%s: 7z a: %s" % (label, out[-300:]))
-    return path
-
-
-def made_by_python(label, compression):
-    path = os.path.join(WORK, label + ".zip")
-    with zipfile.ZipFile(path, "w", compression) as z:
-        for name, content in sorted(CONTENTS.items()):
-            z.writestr(name, content)
-    return path
+os.makedirs(WORK)
+SOURCE = os.path.join(FIXTURES, "src")
+CONTENTS = {name: open(os.path.join(SOURCE, name), "rb").read() for name in os.listdir(SOURCE)}
+SOURCES = [line.rstrip("\n").split("\t") for line in open(os.path.join(FIXTURES, "sources.tsv"))]
 
 
 def extracts_whole(label, path, password=None):
@@ -94,20 +73,7 @@ def extracts_whole(label, path, password=None):
     check(files_below(target) == CONTENTS, "%s: every entry byte-identical" % label)
 
 
-sources = [
-    ("7z-aes256-deflate", made_by_7z("7z-aes256-deflate", "-mem=AES256", "-p" + PASSWORD_7Z), PASSWORD_7Z,
-     "AES-256"),
-    ("7z-aes128-stored", made_by_7z("7z-aes128-stored", "-mem=AES128", "-mm=Copy", "-p" + PASSWORD_7Z), PASSWORD_7Z,
-     "AES-128"),
-    ("7z-aes192-lzma", made_by_7z("7z-aes192-lzma", "-mem=AES192", "-mm=LZMA", "-p" + PASSWORD_7Z), PASSWORD_7Z,
-     "AES-192"),
-    ("7z-lzma", made_by_7z("7z-lzma", "-mm=LZMA"), None, "lzma"),
-    ("7z-lzma-eos", made_by_7z("7z-lzma-eos", "-mm=LZMA:eos"), None, "lzma"),
-    ("python-lzma", made_by_python("python-lzma", zipfile.ZIP_LZMA), None, "lzma"),
-]
-for label, path, password, shown in sources:
-    if not os.path.exists(path):
-        continue
+for label, path, password, shown in SOURCES:
     rc, out, err = rylcli("list", win(path))
     check(rc == 0 and shown in out and "unsupported" not in out, "%s: list shows %s: %s" % (label, shown, out))
     extracts_whole(label, path, password)
@@ -119,8 +85,18 @@ for label, path, password, shown in sources:
         rc, out, err = rylcli("test", "-p", password, win(path))
         check(rc == 0, "%s: test with the password: %s" % (label, out))
 
+# This machine's 7-Zip is a judge of AES only if it reads an archive that
+# the build host's 7-Zip wrote and tested: under QEMU's emulated CPU it
+# computes AES wrongly, and the rylcli archives are then judged by rylcli
+# and, natively, by methods_interop.
+rc, out = run("7z", "t", "-p" + PASSWORD_7Z, os.path.join(FIXTURES, "7z-aes256-deflate.zip"))
+SEVEN_ZIP_AES = rc == 0 and "Everything is Ok" in out
+if not SEVEN_ZIP_AES:
+    print("methods_cli: this machine's 7z fails on an AES archive the build host's 7z made and tested; "
+          "it does not judge the AES archives here")
+
 # One flipped bit in an AES entry's data, then in its authentication code.
-path = os.path.join(WORK, "7z-aes256-deflate.zip")
+path = os.path.join(FIXTURES, "7z-aes256-deflate.zip")
 data = bytearray(open(path, "rb").read())
 with zipfile.ZipFile(path) as z:
     info = z.getinfo("text.txt")
@@ -143,11 +119,12 @@ for label, options in (("rylcli-aes", ["--aes", "-p", PASSWORD]), ("rylcli-zstd"
     path = os.path.join(WORK, label + ".zip")
     rc, out, err = rylcli("create", *options, win(path), *[win(os.path.join(SOURCE, n)) for n in sorted(CONTENTS)])
     check(rc == 0, "%s: create: %s %s" % (label, out, err))
-    rc, out = run("7z", "t", "-p" + PASSWORD, path)
-    check(rc == 0 and "Everything is Ok" in out, "%s: 7z t: %s" % (label, out[-400:]))
-    target = os.path.join(WORK, "7z-out-" + label)
-    rc, out = run("7z", "x", "-p" + PASSWORD, "-o" + target, path)
-    check(rc == 0 and files_below(target) == CONTENTS, "%s: 7z x byte-identical" % label)
+    if SEVEN_ZIP_AES or "aes" not in label:
+        rc, out = run("7z", "t", "-p" + PASSWORD, path)
+        check(rc == 0 and "Everything is Ok" in out, "%s: 7z t: %s" % (label, out[-400:]))
+        target = os.path.join(WORK, "7z-out-" + label)
+        rc, out = run("7z", "x", "-p" + PASSWORD, "-o" + target, path)
+        check(rc == 0 and files_below(target) == CONTENTS, "%s: 7z x byte-identical" % label)
     extracts_whole(label, path, PASSWORD if "aes" in label else None)
     with zipfile.ZipFile(path) as z:
         for info in z.infolist():
